@@ -1,0 +1,42 @@
+#include "platform/SystemErrorText.h"
+
+#include <clocale>
+#include <cstring>
+#include <locale.h>
+#include <string_view>
+#include <system_error>
+
+namespace vaultix::platform {
+
+namespace {
+
+constexpr std::size_t MaxTextLength = 255;
+
+// The application may switch the process to the user's language; error texts stay neutral so
+// that they read the same in every message box and log. Created once, never freed.
+locale_t NeutralLocale() {
+    static const locale_t Locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    return Locale;
+}
+
+bool IsPlaceholder(std::string_view Text) {
+    return Text.empty() || Text.starts_with("Unknown error") ||
+           Text.starts_with("No error information");
+}
+
+} // namespace
+
+std::string SystemErrorText(int ErrorNumber) {
+    std::string Text;
+    if (const locale_t Locale = NeutralLocale(); Locale != static_cast<locale_t>(0)) {
+        // strerror_l is thread-safe, unlike strerror.
+        Text = strerror_l(ErrorNumber, Locale);
+    } else {
+        Text = std::system_category().message(ErrorNumber);
+    }
+    if (IsPlaceholder(Text)) return {};
+    if (Text.size() > MaxTextLength) Text.resize(MaxTextLength);
+    return Text;
+}
+
+} // namespace vaultix::platform
