@@ -1,0 +1,7 @@
+#include "transfer/TransferBuffer.h"
+
+namespace vaultix::transfer {
+
+std::array<std::uint8_t, TransferBufferSize> TransferBuffer{};
+
+} // namespace vaultix::transfer
