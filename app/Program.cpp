@@ -1,0 +1,98 @@
+#include "app/Program.h"
+
+#include "app/ApplicationErrors.h"
+#include "app/DemoMode.h"
+#include "app/Screen.h"
+#include "app/StartOptions.h"
+#include "app/UserDialogs.h"
+#include "platform/IdleDriver.h"
+#include "platform/QtNotifyServices.h"
+#include "serial/ComPort.h"
+
+#include <QApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <optional>
+
+namespace vaultix::app {
+
+namespace {
+
+constexpr char ApplicationTitle[] = "Vaultix";
+constexpr char InitialHelpFile[] = "user-guide.html";
+
+// Exceptions must not cross Qt's event delivery; whatever an event handler lets through is
+// shown by the general error handler, and the program goes on.
+class TVaultixApplication final : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* Receiver, QEvent* Event) override {
+        try {
+            return QApplication::notify(Receiver, Event);
+        } catch (...) {
+            HandleApplicationError(std::current_exception());
+            return false;
+        }
+    }
+};
+
+} // namespace
+
+QString& ApplicationHelpFile() {
+    static QString HelpFile;
+    return HelpFile;
+}
+
+int RunProgram(int argc, char** argv) {
+    TVaultixApplication Application(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+    QApplication::setApplicationDisplayName(QString::fromLatin1(ApplicationTitle));
+    ApplicationHelpFile() = QString::fromLatin1(InitialHelpFile);
+
+    const TStartOptions Start = ParseStartOptions(QApplication::arguments().mid(1));
+    if (!Start.Error.empty()) {
+        std::fprintf(stderr, "vaultix: %s\n", Start.Error.c_str());
+        return 2;
+    }
+
+    platform::TQtNotifyServices Services;
+    Services.Install();
+    platform::TIdleDriver Idle;
+    InstallApplicationErrorHandler();
+    serial::SetPortPrompt(serial::PromptWithComSelectForm);
+
+    TScreenOptions Options;
+    Options.Debug = Start.Debug;
+    std::unique_ptr<TDemo> Demo;
+    if (Start.DemoTxRow) {
+        try {
+            Demo = std::make_unique<TDemo>(*Start.DemoTxRow);
+        } catch (const std::exception& Error) {
+            std::fprintf(stderr, "vaultix: the demonstration cannot start: %s\n", Error.what());
+            return 1;
+        }
+        Options.TxIndex = Demo->TxRow();
+        Options.PortIndex = 0;
+        Options.PortOverrides[1] = Demo->DevicePath();
+        Options.WriteSettings = false;
+        Options.OnTransferStarting = [&Demo](TScreen& Screen) { Demo->BeforeTransfer(Screen); };
+    }
+
+    int Result = 0;
+    {
+        auto Screen = std::make_unique<TScreen>(Idle, std::move(Options));
+        Screen->show();
+        Result = QApplication::exec();
+        // Destroying the window writes the settings back and closes the port.
+        Screen.reset();
+    }
+    Demo.reset();
+    serial::SetPortPrompt({});
+    return Result;
+}
+
+} // namespace vaultix::app

@@ -1,0 +1,67 @@
+// Help, the three links of the title panel, the keys of the Description page, and closing.
+
+#include "app/ApplicationErrors.h"
+#include "app/Program.h"
+#include "app/Screen.h"
+#include "app/UserDialogs.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QUrl>
+
+namespace vaultix::app {
+
+void TScreen::HelpBtnClick(QObject*) {
+    OpenUrl(QUrl::fromLocalFile(ApplicationHelpFile()).toString());
+}
+
+void TScreen::Image1Click(QObject*) {
+    OpenUrl(QString::fromLatin1(HomePageUrl));
+}
+
+void TScreen::Labelx2Click(QObject*) {
+    OpenUrl(QString::fromLatin1(CharityUrl));
+}
+
+void TScreen::SignetClick(QObject*) {
+    OpenUrl(QString::fromLatin1(AuthorMailUrl));
+}
+
+void TScreen::ExitBtnClick(QObject*) {
+    FTerminating = true;
+    if (FOptions.Terminate) {
+        FOptions.Terminate();
+    } else {
+        QCoreApplication::quit();
+    }
+}
+
+void TScreen::closeEvent(QCloseEvent* Event) {
+    // The window manager's close leaves the program the way Close does; the window itself is
+    // destroyed when the application ends.
+    Event->ignore();
+    if (!FTerminating) RunGuarded([this] { ExitBtnClick(this); });
+}
+
+void TScreen::keyPressEvent(QKeyEvent* Event) {
+    // Keys that no control took: on the Description page Enter is OK (the memo keeps its own
+    // Enter) and Esc is Cancel.
+    if (NB1->currentIndex() == transfer::npDescription) {
+        const int Key = Event->key();
+        if (Key == Qt::Key_Escape) {
+            CancelBtn->click();
+            return;
+        }
+        if ((Key == Qt::Key_Return || Key == Qt::Key_Enter) &&
+            (Event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            ConfirmBtn->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(Event);
+}
+
+} // namespace vaultix::app

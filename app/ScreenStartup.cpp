@@ -1,0 +1,188 @@
+// Start-up and settings of the main window: the settings file, the command-line switch, the
+// serial port and the transmitter type.
+
+#include "app/ApplicationErrors.h"
+#include "app/PortAccess.h"
+#include "app/Program.h"
+#include "app/Screen.h"
+#include "app/UserDialogs.h"
+#include "platform/ComPortMap.h"
+#include "platform/IdleDriver.h"
+#include "platform/ProfileFile.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QStackedWidget>
+
+#include <cerrno>
+#include <string>
+
+namespace vaultix::app {
+
+namespace {
+
+constexpr char SetSection[] = "Set";
+constexpr char PortsSection[] = "Ports";
+constexpr int DefaultPortIndex = 0;
+
+QString OwnFolder() {
+    QString Dir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    if (!Dir.endsWith(QDir::separator())) Dir += QDir::separator();
+    return Dir;
+}
+
+// "COM3" → path entries of the settings file pin COM ports to devices.
+void ReadPortOverrides(const platform::TProfileFile& Settings) {
+    for (int Number = 1; Number <= platform::MaxComPort; ++Number) {
+        const auto Path = Settings.ReadString(PortsSection, "COM" + std::to_string(Number));
+        if (Path && !Path->empty()) platform::SetPortOverride(Number, *Path);
+    }
+}
+
+} // namespace
+
+TScreen::TScreen(platform::TIdleDriver& AIdle, TScreenOptions Options)
+    : QWidget(nullptr), Idle(AIdle), FOptions(std::move(Options)) {
+    FProgramDir = FOptions.ProgramDir.isEmpty() ? OwnFolder() : FOptions.ProgramDir;
+    if (!FProgramDir.endsWith(QDir::separator())) FProgramDir += QDir::separator();
+    setObjectName(QStringLiteral("Screen"));
+    BuildLayout();
+    ApplyPortConfiguration();
+    // The port's own open and close also change what the actions may do.
+    Port.SetOnPortOpen([this](serial::TOxCustomComPort&) { AL1Update(nullptr); });
+    Port.SetOnPortClose([this](serial::TOxCustomComPort&) {
+        if (!FDestroyed) AL1Update(nullptr);
+    });
+    Idle.SetErrorHandler(HandleApplicationError);
+    RunGuarded([this] { FormCreate(this); });
+}
+
+TScreen::~TScreen() {
+    FDestroyed = true;
+    Idle.SetIdleHandler({});
+    RunGuarded([this] { FormDestroy(this); });
+    Port.SetOnPortOpen({});
+    Port.SetOnPortClose({});
+}
+
+// The port's stored configuration: the transmitter's line and the program's buffer sizes.
+void TScreen::ApplyPortConfiguration() {
+    Port.BeginLoading();
+    Port.SetComNumber(1);
+    Port.SetBaud(4800);
+    Port.SetParity(serial::pEven);
+    Port.SetStopBits(2);
+    Port.SetInSize(51200);
+    Port.SetOutSize(10240);
+    Port.SetBufferFull(51000);
+    Port.SetBufferResume(409);
+    Port.SetTraceName("Vaultix.log");
+    Port.SetTraceHex(false);
+    Port.SetLogName("Orvex.LOG");
+    Port.SetLogHex(false);
+    Port.SetTapiMode(serial::tmOff);
+    Port.Loaded();
+}
+
+void TScreen::FormCreate(QObject*) {
+    std::optional<platform::TProfileFile> Settings;
+    Settings.emplace((FProgramDir + QString::fromLatin1(SettingsFileName)).toStdString());
+    ApplicationHelpFile() = FProgramDir + QString::fromLatin1(HelpFileName);
+    SaveDialog1.InitialDir = FProgramDir;
+    OpenDialog1.InitialDir = FProgramDir;
+    move(Settings->ReadInteger(SetSection, "PosX", 0),
+         Settings->ReadInteger(SetSection, "PosY", 0));
+
+    const int StoredTx =
+        Settings->ReadInteger(SetSection, "Transmitter", transfer::DefaultTxTypeRow);
+    TxBox->setCurrentIndex(StoredTx >= 0 && StoredTx < TxBox->count() ? StoredTx : -1);
+    const int StoredPort = Settings->ReadInteger(SetSection, "Port", DefaultPortIndex);
+    ComBox->setCurrentIndex(StoredPort >= 0 && StoredPort < ComBox->count() ? StoredPort : -1);
+
+    Send40aa->setVisible(FOptions.Debug);
+    CTSMON->setVisible(FOptions.Debug);
+    Anhalten->setVisible(FOptions.Debug);
+    if (!FOptions.Debug) {
+        const int Test = TxBox->findText(
+            QString::fromLatin1(transfer::TxTypes[transfer::TestTypeRow].TxBoxEntry));
+        if (Test >= 0) {
+            // The stored choice of the test type leaves no choice at all.
+            const bool WasSelected = TxBox->currentIndex() == Test;
+            TxBox->removeItem(Test);
+            if (WasSelected) TxBox->setCurrentIndex(-1);
+        }
+    }
+    if (FOptions.TxIndex) TxBox->setCurrentIndex(*FOptions.TxIndex);
+    if (FOptions.PortIndex) ComBox->setCurrentIndex(*FOptions.PortIndex);
+    // Without a choice the list shows the type that is used: the default one.
+    if (TxBox->currentIndex() < 0) TxBox->setCurrentIndex(transfer::DefaultTxTypeRow);
+
+    ShowPage(transfer::npButtons);
+    if (Settings->ReadBool(SetSection, "Tracing", false)) Port.SetTracing(serial::tlOn);
+    ReadPortOverrides(*Settings);
+    for (const auto& [Number, Path] : FOptions.PortOverrides)
+        platform::SetPortOverride(Number, Path);
+    Settings.reset();
+
+    RunGuarded([this] { ComBoxChange(this); });
+    RunGuarded([this] { TxBoxChange(this); });
+    InstallIdleHandler(transfer::ihMonitorIdle);
+    AL1Update(this);
+}
+
+void TScreen::FormDestroy(QObject*) {
+    if (!FOptions.WriteSettings) return;
+    platform::TProfileFile Settings(
+        (FProgramDir + QString::fromLatin1(SettingsFileName)).toStdString());
+    Settings.WriteInteger(SetSection, "PosX", x());
+    Settings.WriteInteger(SetSection, "PosY", y());
+    Settings.WriteInteger(SetSection, "Transmitter", TxBox->currentIndex());
+    Settings.WriteInteger(SetSection, "Port", ComBox->currentIndex());
+    // Tracing switched on stays on until it is switched off in the file.
+    Settings.WriteBool(SetSection, "Tracing", Port.Tracing() != serial::tlOff);
+}
+
+void TScreen::ComBoxChange(QObject*) {
+    try {
+        Port.SetComNumber(static_cast<std::uint16_t>(ComBox->currentIndex() + 1));
+        Port.SetOpen(true);
+    } catch (...) {
+        std::string Text = PortOpenFailedMessage;
+        const std::string Device = platform::ComPortPath(Port.ComNumber());
+        std::optional<std::string> Group = DeniedDeviceGroup(Device);
+        if (!Group && Port.LastOpenError() == -EACCES) Group = DeviceGroup(Device);
+        if (Group) Text += "\r" + PortAccessHint(*Group);
+        AL1Update(this);
+        ShowMessage(this, mkError, Text);
+        return;
+    }
+    AL1Update(this);
+}
+
+const transfer::TTxInfo& TScreen::SelectedTxType() {
+    return transfer::TxTypeAt(TxBoxIndex());
+}
+
+void TScreen::TxBoxChange(QObject*) {
+    const transfer::TTxInfo& Row = SelectedTxType();
+    FileExt = Row.Ext;
+    // The type's change shows in the actions even when setting the speed fails.
+    AL1Update(this);
+    Port.SetBaud(Row.BaudRate);
+    OpenDialog1.FileName.clear();
+    SaveDialog1.FileName.clear();
+    if (std::string(Row.Code) == transfer::TxTypes[transfer::TestTypeRow].Code &&
+        ShowMessage(this, mkQuestion, TestBaudQuestion))
+        Port.SetBaud(4000);
+}
+
+void TScreen::MonitorIdle(QObject*, bool& Done) {
+    const bool Cts = Port.CtsOn();
+    if (CTSMON->isChecked() != Cts) CTSMON->setChecked(Cts);
+    Done = false;
+}
+
+} // namespace vaultix::app

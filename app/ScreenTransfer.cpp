@@ -1,0 +1,90 @@
+// The main window as the transfer engine's window: progress, pages, the idle handler, the
+// engine's timer and message pump, and the buttons of the Transfer page.
+
+#include "app/Screen.h"
+#include "app/UserDialogs.h"
+#include "platform/IdleDriver.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTimer>
+
+namespace vaultix::app {
+
+void TScreen::SetProgressLabel(const std::string& Text) {
+    ProgressLabel->setText(QString::fromStdString(Text));
+}
+
+void TScreen::SetProgressBar(int Position) {
+    ProgressBar1->setValue(Position);
+}
+
+void TScreen::ShowPage(int Page) {
+    NB1->setCurrentIndex(Page);
+    // Back on the Buttons page, the actions show what they may do now.
+    if (Page == transfer::npButtons && ASaveOne != nullptr) AL1Update(this);
+}
+
+void TScreen::ShowInformation(const std::string& Text) {
+    ShowMessage(this, mkInformation, Text);
+}
+
+void TScreen::InstallIdleHandler(transfer::TIdleHandler Handler) {
+    FIdleHandler = Handler;
+    if (Handler == transfer::ihTransferIdle) {
+        Idle.SetIdleHandler([this](bool& Done) { TransferIdle(this, Done); });
+    } else {
+        Idle.SetIdleHandler([this](bool& Done) { MonitorIdle(this, Done); });
+    }
+}
+
+void TScreen::ShowAnhalten() {
+    Anhalten->setVisible(true);
+}
+
+int TScreen::TxBoxIndex() {
+    return TxBox->currentIndex();
+}
+
+void TScreen::StartTimer(std::uint16_t Milliseconds) {
+    Timer->start(Milliseconds);
+}
+
+void TScreen::StopTimer() {
+    Timer->stop();
+}
+
+bool TScreen::ProcessMessages() {
+    if (FTerminating || QCoreApplication::closingDown()) return false;
+    // The pause belongs to the running step: the idle handler must not run inside it.
+    platform::TIdleSuspension Suspended(Idle);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return !FTerminating && !QCoreApplication::closingDown();
+}
+
+void TScreen::TransferIdle(QObject*, bool& Done) {
+    Engine.TransferIdle(Done);
+}
+
+void TScreen::AbortBtnClick(QObject*) {
+    Engine.AbortBtnClick();
+}
+
+void TScreen::anhaltenClick(QObject*) {
+    Engine.anhaltenClick();
+}
+
+void TScreen::Send40aaClick(QObject*) {
+    Engine.Send40aaClick();
+}
+
+void TScreen::TimerTimer(QObject*) {
+    Engine.TimerTimer();
+}
+
+} // namespace vaultix::app

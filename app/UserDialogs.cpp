@@ -1,0 +1,147 @@
+#include "app/UserDialogs.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QStringList>
+#include <QUrl>
+
+namespace vaultix::app {
+
+namespace {
+
+bool RealMessageBox(QWidget* Parent, TMessageKind Kind, const std::string& Text) {
+    const QString Title = QGuiApplication::applicationDisplayName();
+    switch (Kind) {
+    case mkInformation:
+        QMessageBox::information(Parent, Title, MessageText(Text));
+        return true;
+    case mkError:
+        QMessageBox::critical(Parent, Title, MessageText(Text));
+        return true;
+    case mkQuestion: {
+        QMessageBox Box(QMessageBox::Information, Title, MessageText(Text),
+                        QMessageBox::Yes | QMessageBox::No, Parent);
+        return Box.exec() == QMessageBox::Yes;
+    }
+    }
+    return true;
+}
+
+std::optional<QString> RunFileDialog(QWidget* Parent, const TFileDialogRequest& Request,
+                                     bool Saving) {
+    QFileDialog Dialog(Parent);
+    Dialog.setAcceptMode(Saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // A save may name a new file (and is asked before replacing one); an open takes only a
+    // file that exists.
+    Dialog.setFileMode(Saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    Dialog.setDirectory(Request.Directory);
+    Dialog.setDefaultSuffix(Request.DefaultExt);
+    Dialog.setNameFilter(Request.NameFilter);
+    if (!Request.FileName.isEmpty()) Dialog.selectFile(Request.FileName);
+    if (Dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList Files = Dialog.selectedFiles();
+    if (Files.isEmpty()) return std::nullopt;
+    return Files.front();
+}
+
+std::optional<QString> RealSaveFileName(QWidget* Parent, const TFileDialogRequest& Request) {
+    return RunFileDialog(Parent, Request, true);
+}
+
+std::optional<QString> RealOpenFileName(QWidget* Parent, const TFileDialogRequest& Request) {
+    return RunFileDialog(Parent, Request, false);
+}
+
+void RealOpenUrl(const QString& Url) {
+    QDesktopServices::openUrl(QUrl(Url));
+}
+
+TMessageBoxFunction& MessageBoxFunction() {
+    static TMessageBoxFunction Function = RealMessageBox;
+    return Function;
+}
+
+TFileDialogFunction& SaveFileNameFunction() {
+    static TFileDialogFunction Function = RealSaveFileName;
+    return Function;
+}
+
+TFileDialogFunction& OpenFileNameFunction() {
+    static TFileDialogFunction Function = RealOpenFileName;
+    return Function;
+}
+
+TUrlOpenFunction& UrlOpenFunction() {
+    static TUrlOpenFunction Function = RealOpenUrl;
+    return Function;
+}
+
+} // namespace
+
+void SetMessageBoxFunction(TMessageBoxFunction Function) {
+    MessageBoxFunction() = Function ? std::move(Function) : RealMessageBox;
+}
+
+void SetSaveFileNameFunction(TFileDialogFunction Function) {
+    SaveFileNameFunction() = Function ? std::move(Function) : RealSaveFileName;
+}
+
+void SetOpenFileNameFunction(TFileDialogFunction Function) {
+    OpenFileNameFunction() = Function ? std::move(Function) : RealOpenFileName;
+}
+
+void SetUrlOpenFunction(TUrlOpenFunction Function) {
+    UrlOpenFunction() = Function ? std::move(Function) : RealOpenUrl;
+}
+
+bool ShowMessage(QWidget* Parent, TMessageKind Kind, const std::string& Text) {
+    // Copied, so that a box that replaces the function while it is open stays valid.
+    const TMessageBoxFunction Function = MessageBoxFunction();
+    return Function(Parent, Kind, Text);
+}
+
+std::optional<QString> GetSaveFileName(QWidget* Parent, const TFileDialogRequest& Request) {
+    const TFileDialogFunction Function = SaveFileNameFunction();
+    return Function(Parent, Request);
+}
+
+std::optional<QString> GetOpenFileName(QWidget* Parent, const TFileDialogRequest& Request) {
+    const TFileDialogFunction Function = OpenFileNameFunction();
+    return Function(Parent, Request);
+}
+
+void OpenUrl(const QString& Url) {
+    const TUrlOpenFunction Function = UrlOpenFunction();
+    Function(Url);
+}
+
+QString MessageText(const std::string& Text) {
+    QString Result = QString::fromStdString(Text);
+    Result.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    Result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return Result;
+}
+
+QString QtNameFilter(const std::string& Filter) {
+    const QStringList Parts = QString::fromStdString(Filter).split(QLatin1Char('|'));
+    QStringList Filters;
+    for (qsizetype I = 0; I < Parts.size(); I += 2) {
+        const QString Description = Parts[I].trimmed();
+        // Several patterns are separated by ";" in this form and by blanks in Qt's.
+        const QString Pattern =
+            I + 1 < Parts.size()
+                ? Parts[I + 1].trimmed().replace(QLatin1Char(';'), QLatin1Char(' '))
+                : QString();
+        if (Pattern.isEmpty() ||
+            Description.endsWith(QLatin1Char('(') + Pattern + QLatin1Char(')'))) {
+            Filters << Description;
+        } else {
+            Filters << Description + QLatin1String(" (") + Pattern + QLatin1Char(')');
+        }
+    }
+    return Filters.join(QLatin1String(";;"));
+}
+
+} // namespace vaultix::app

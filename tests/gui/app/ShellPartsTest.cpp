@@ -1,0 +1,145 @@
+// The smaller parts of the application shell: dialog filters, message texts, the permission
+// hint, the general error handler and the demonstration.
+
+#include "ScreenFixture.h"
+
+#include "tests/support/PtyPair.h"
+
+#include "app/ApplicationErrors.h"
+#include "app/DemoMode.h"
+#include "app/PortAccess.h"
+#include "platform/RuntimeExceptions.h"
+#include "serial/ThreadExceptionHook.h"
+#include "transfer/BackupFiles.h"
+
+#include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QStackedWidget>
+
+#include <grp.h>
+#include <thread>
+#include <unistd.h>
+
+namespace vaultix::apptest {
+
+TEST(UserDialogs, FiltersAreGivenInQtsForm) {
+    EXPECT_EQ(app::QtNameFilter(transfer::DialogFilter("a22")).toStdString(),
+              "Transmitter Settings (*.a22)");
+    EXPECT_EQ(app::QtNameFilter("Text|*.txt").toStdString(), "Text (*.txt)");
+    EXPECT_EQ(app::QtNameFilter("Backups|*.m22;*.a22|All|*").toStdString(),
+              "Backups (*.m22 *.a22);;All (*)");
+}
+
+TEST(UserDialogs, CarriageReturnsBreakTheLinesOfAMessage) {
+    EXPECT_EQ(app::MessageText("one\rtwo\r\nthree").toStdString(), "one\ntwo\nthree");
+}
+
+TEST(PortAccess, TheHintNamesTheDevicesGroup) {
+    const fs::path File =
+        fs::temp_directory_path() / ("vaultix-group-" + std::to_string(::getpid()));
+    { std::ofstream(File) << "x"; }
+    const group* Own = ::getgrgid(::getegid());
+    ASSERT_NE(Own, nullptr);
+    EXPECT_EQ(app::DeviceGroup(File.string()), std::string(Own->gr_name));
+    EXPECT_FALSE(app::DeviceGroup("/no/such/device").has_value());
+    EXPECT_FALSE(app::DeniedDeviceGroup("/no/such/device").has_value());
+    EXPECT_FALSE(app::DeniedDeviceGroup(File.string()).has_value()) << "our own file";
+    if (::geteuid() != 0) {
+        fs::permissions(File, fs::perms::none);
+        EXPECT_EQ(app::DeniedDeviceGroup(File.string()), std::string(Own->gr_name));
+    }
+    fs::remove(File);
+
+    const std::string Hint = app::PortAccessHint("dialout");
+    EXPECT_NE(Hint.find("\"dialout\""), std::string::npos);
+    EXPECT_NE(Hint.find("sudo usermod -aG dialout $USER"), std::string::npos);
+}
+
+TEST_F(ScreenTest, FailuresFromOtherThreadsAreShownOnTheApplicationsThread) {
+    app::InstallApplicationErrorHandler();
+    std::thread Worker([] {
+        serial::ShowThreadException(std::make_exception_ptr(platform::Exception("line lost")));
+    });
+    Worker.join();
+    EXPECT_TRUE(Messages.empty()) << "not on the worker thread";
+    EXPECT_TRUE(RunUntil([&] { return !Messages.empty(); }));
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Kind, app::mkError);
+    EXPECT_EQ(Messages[0].Text, "line lost");
+    serial::SetThreadExceptionHandler({});
+}
+
+TEST_F(ScreenTest, TheDemonstrationOpensOnTheSimulatorAndServesEachFlow) {
+    app::TDemo Demo(2);
+    app::TScreenOptions Options;
+    Options.TxIndex = Demo.TxRow();
+    Options.PortIndex = 0;
+    Options.PortOverrides[1] = Demo.DevicePath();
+    Options.WriteSettings = false;
+    Options.OnTransferStarting = [&Demo](app::TScreen& Window) { Demo.BeforeTransfer(Window); };
+    app::TScreen& D = MakeScreen(Options);
+    EXPECT_TRUE(D.Port.Open()) << LastMessage();
+    EXPECT_EQ(D.TxBox->currentText().toStdString(), "MC-22");
+    EXPECT_EQ(platform::ComPortPath(1), Demo.DevicePath());
+
+    // A save: the simulator that COM1 opened on sends once the user confirmed.
+    const simulator::TTxSimulator* First = Demo.Simulator();
+    FileAnswers = {InDir("saved.m22"), InDir("demo.m22")};
+    D.SaveOne->click();
+    D.ConfirmBtn->click();
+    EXPECT_EQ(Demo.Simulator(), First);
+    ASSERT_TRUE(RunUntil([&] { return !D.TransferEngine().Running(); }, 30s));
+    EXPECT_EQ(D.TransferEngine().Outcome(), transfer::toCompleted);
+    EXPECT_EQ(ReadBytes(Dir / "saved.m22"), First->Image());
+
+    // A restore needs a receiving transmitter: COM1 moves to a fresh simulator.
+    const simulator::TImage Backup =
+        simulator::MakeModelSeries(transfer::TxTypes[2], 1, 3, {"DEMO"}, 1);
+    WriteFile(Dir / "demo.m22", Backup);
+    D.RestoreOne->click();
+    D.ConfirmBtn->click();
+    EXPECT_NE(Demo.Simulator(), First);
+    EXPECT_EQ(platform::ComPortPath(1), Demo.Simulator()->SlavePath());
+    EXPECT_TRUE(D.Port.Open());
+    ASSERT_TRUE(RunUntil([&] { return !D.TransferEngine().Running(); }, 30s));
+    EXPECT_EQ(LastMessage(), "Model \"DEMO\" successfully transferred.");
+    const auto Result = Demo.Simulator()->Wait(Deadline);
+    ASSERT_TRUE(Result.has_value());
+    EXPECT_EQ(Result->Received, Backup);
+    CloseScreen();
+    EXPECT_FALSE(fs::exists(Dir / "Vaultix.ini")) << "the demonstration leaves the settings alone";
+}
+
+TEST_F(ScreenTest, TheWindowIsAFixedDialogWithTheLogoDecoded) {
+    testsupport::TPtyPair Cable;
+    platform::SetPortOverride(1, Cable.SlavePath());
+    app::TScreen& S = MakeScreen();
+    S.show();
+    ASSERT_TRUE(RunUntil([&] { return S.isVisible(); }));
+    EXPECT_EQ(S.minimumSize(), S.maximumSize());
+    EXPECT_FALSE(S.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(S.windowFlags() & Qt::WindowCloseButtonHint);
+
+    const QPixmap Logo = S.Image1->pixmap();
+    ASSERT_FALSE(Logo.isNull()) << "the logo is compiled into the program and decoded";
+    EXPECT_EQ(Logo.size(), QSize(297, 49));
+    const QImage Pixels = Logo.toImage();
+    EXPECT_EQ(qAlpha(Pixels.pixel(0, 0)), 0) << "transparent background";
+    EXPECT_EQ(S.Image1->toolTip().toStdString(), "Vaultix Homepage");
+    EXPECT_EQ(S.Labelx2->text().toStdString(), "Version 1.03");
+
+    // The user guide's pictures of the window, one per page.
+    if (const char* Shots = std::getenv("VAULTIX_SCREENSHOT_DIR")) {
+        const char* Names[] = {"main-window", "transfer-page", "description-page", "chooser-page"};
+        for (int Page = 0; Page < 4; ++Page) {
+            S.NB1->setCurrentIndex(Page);
+            S.grab().save(QString::fromLocal8Bit(Shots) + QLatin1Char('/') +
+                          QLatin1String(Names[Page]) + QStringLiteral(".png"));
+        }
+    }
+}
+
+} // namespace vaultix::apptest
