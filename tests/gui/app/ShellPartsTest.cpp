@@ -13,8 +13,10 @@
 #include "transfer/BackupFiles.h"
 
 #include <QComboBox>
+#include <QFileDialog>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -35,6 +37,47 @@ TEST(UserDialogs, FiltersAreGivenInQtsForm) {
 
 TEST(UserDialogs, CarriageReturnsBreakTheLinesOfAMessage) {
     EXPECT_EQ(app::MessageText("one\rtwo\r\nthree").toStdString(), "one\ntwo\nthree");
+}
+
+// Answers the next file dialog by typing Name, or rejects it at the deadline.
+static void TypeIntoNextFileDialog(const QString& Name, QString& Directory, QString& Filter) {
+    auto* Poll = new QTimer;
+    auto* Clock = new QElapsedTimer;
+    Clock->start();
+    QObject::connect(Poll, &QTimer::timeout, [=, &Directory, &Filter] {
+        auto* Dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        const bool Late = std::chrono::milliseconds(Clock->elapsed()) > Deadline;
+        if (Dialog == nullptr && !Late) return;
+        Poll->stop();
+        Poll->deleteLater();
+        delete Clock;
+        if (Dialog == nullptr) return;
+        if (Late) {
+            ADD_FAILURE() << "the file dialog was not answered";
+            Dialog->reject();
+            return;
+        }
+        Directory = Dialog->directory().absolutePath();
+        Filter = Dialog->selectedNameFilter();
+        Dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(Name);
+        static_cast<QDialog*>(Dialog)->accept();
+    });
+    Poll->start(5);
+}
+
+TEST_F(ScreenTest, TheRealSaveDialogStartsInTheFolderAndAddsTheExtension) {
+    app::SetSaveFileNameFunction({});
+    const QString Folder = QString::fromStdString(Dir.string());
+    QString Directory;
+    QString Filter;
+    TypeIntoNextFileDialog(QStringLiteral("club"), Directory, Filter);
+    const std::optional<QString> Chosen =
+        app::GetSaveFileName(nullptr, {Folder + QLatin1Char('/'), QString(), QStringLiteral("a22"),
+                                       app::QtNameFilter(transfer::DialogFilter("a22"))});
+    ASSERT_TRUE(Chosen.has_value());
+    EXPECT_EQ(Chosen->toStdString(), (Dir / "club.a22").string());
+    EXPECT_EQ(Directory, Folder);
+    EXPECT_EQ(Filter.toStdString(), "Transmitter Settings (*.a22)");
 }
 
 TEST(PortAccess, TheHintNamesTheDevicesGroup) {
