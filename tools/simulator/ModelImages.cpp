@@ -70,7 +70,10 @@ std::string EncodeModelName(std::string_view Utf8) {
 
 std::string DefaultModelName(std::size_t Index) {
     std::string name = EncodeModelName(NameStems[Index % NameStems.size()]);
-    if (Index >= NameStems.size()) name += " " + std::to_string(Index + 1);
+    if (Index >= NameStems.size()) {
+        name += ' ';
+        name += std::to_string(Index + 1);
+    }
     return name;
 }
 
