@@ -1,6 +1,7 @@
 // Test entry for the Qt glue: one application object for every test, the offscreen platform
 // when no other is asked for, and a failure for every Qt warning that is not known noise.
 
+#include "tests/support/HeadlessQt.h"
 #include <QApplication>
 #include <QString>
 
@@ -26,12 +27,8 @@ void FailOnUnexpectedMessages(QtMsgType Type, const QMessageLogContext&, const Q
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform == nullptr || *platform == '\0') ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // Qt insists on a private runtime directory; mkdtemp makes it with mode 0700.
-    std::string runtime = (std::filesystem::temp_directory_path() / "vaultix-qt-XXXXXX").string();
-    if (::mkdtemp(runtime.data()) == nullptr) return 2;
-    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    const std::string runtime = vaultix::testsupport::PrepareHeadlessQt();
+    if (runtime.empty()) return 2;
 
     qInstallMessageHandler(FailOnUnexpectedMessages);
     int result = 0;
