@@ -41,22 +41,9 @@ private:
 TTransferEngine::TTransferEngine(TTransferPort& Port, TTransferWindow& Window)
     : Port(Port), Window(Window) {}
 
-void TTransferEngine::PrepareReceive(const std::filesystem::path& FileName, std::uint16_t UnitSize,
-                                     bool AllModelsMode) {
-    Sending = false;
-    AllModels = AllModelsMode;
-    FromChooser = false;
-    TransferSize = UnitSize;
-    BlockNo = 0;
-    EndSeen = false;
-    Count = 0;
-    AwaitHeader = AllModelsMode;
-    CreateDataFile(FileName);
-}
-
-void TTransferEngine::PrepareSend(const std::filesystem::path& FileName, std::uint16_t UnitSize,
-                                  bool AllModelsMode, bool FromChooserMode, std::size_t SkipUnits) {
-    Sending = true;
+void TTransferEngine::SetTransferFields(bool SendingMode, bool AllModelsMode, bool FromChooserMode,
+                                        std::uint16_t UnitSize) {
+    Sending = SendingMode;
     AllModels = AllModelsMode;
     FromChooser = FromChooserMode;
     TransferSize = UnitSize;
@@ -64,6 +51,19 @@ void TTransferEngine::PrepareSend(const std::filesystem::path& FileName, std::ui
     EndSeen = false;
     Count = 0;
     AwaitHeader = false;
+}
+
+void TTransferEngine::PrepareReceive(const std::filesystem::path& FileName, std::uint16_t UnitSize,
+                                     bool AllModelsMode) {
+    SetTransferFields(false, AllModelsMode, false, UnitSize);
+    // A block-protocol receive starts by expecting a block header.
+    AwaitHeader = AllModelsMode;
+    CreateDataFile(FileName);
+}
+
+void TTransferEngine::PrepareSend(const std::filesystem::path& FileName, std::uint16_t UnitSize,
+                                  bool AllModelsMode, bool FromChooserMode, std::size_t SkipUnits) {
+    SetTransferFields(true, AllModelsMode, FromChooserMode, UnitSize);
     OpenDataFile(FileName, SkipUnits);
 }
 

@@ -103,6 +103,10 @@ public:
     static constexpr char HaltedLabel[] = "Transfer halted by an error. Click Cancel.";
 
 private:
+    // The fields every transfer starts from: nothing transferred, no block seen.
+    void SetTransferFields(bool SendingMode, bool AllModelsMode, bool FromChooserMode,
+                           std::uint16_t UnitSize);
+
     enum TState { tsIdle, tsRunning, tsHalted };
 
     void Step();
