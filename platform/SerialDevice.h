@@ -83,6 +83,11 @@ public:
     // EIO once the device has hung up and holds no more input.
     int Read(void* Buffer, std::size_t Count, std::size_t& Got);
 
+    // True once input is waiting, within at most TimeoutMs. False on time-out, hang-up or
+    // close. Lets a reader that is keeping up with a fast stream take the next bytes without
+    // a round trip through the event wait.
+    bool WaitReadable(int TimeoutMs);
+
     // Writes Count bytes and returns when the device has transmitted them (for a UART: the
     // driver's queue is empty and the transmitter idle; a pseudo-terminal completes once the
     // far end's buffer took them). Blocks while the line cannot take more. Written counts the
@@ -192,6 +197,9 @@ private:
     TLineCounters CounterBase;
     int ModemSnapshot = 0;
     std::size_t RxReported = 0; // input bytes already announced by evRxChar
+    // A wait is only sampling for growth of announced input; once that input has been read
+    // it must watch for new input again.
+    bool WaitSamplingUnread = false;
     bool WaitPending = false;
     bool WaitRelease = false;
     bool HangUpReported = false;

@@ -56,8 +56,15 @@ int TSerialDevice::Read(void* Buffer, std::size_t Count, std::size_t& Got) {
         const ssize_t n = ::read(Fd, Buffer, Count);
         if (n >= 0) {
             Got = static_cast<std::size_t>(n);
-            std::lock_guard lock(StateLock);
-            RxReported = RxReported > Got ? RxReported - Got : 0;
+            bool rewatch;
+            {
+                std::lock_guard lock(StateLock);
+                RxReported = RxReported > Got ? RxReported - Got : 0;
+                rewatch = WaitSamplingUnread && RxReported == 0;
+                if (rewatch) WaitSamplingUnread = false;
+            }
+            // Otherwise new input would only be seen at the wait's next sample.
+            if (rewatch) Wake(EventWakeFd);
             return 0;
         }
         if (errno == EINTR) continue;
@@ -65,6 +72,14 @@ int TSerialDevice::Read(void* Buffer, std::size_t Count, std::size_t& Got) {
         if (errno == EIO) MarkHungUp();
         return errno;
     }
+}
+
+bool TSerialDevice::WaitReadable(int TimeoutMs) {
+    TCall call(*this);
+    if (!call || HungUp.load()) return false;
+    pollfd p{Fd, POLLIN, 0};
+    const int n = ::poll(&p, 1, TimeoutMs);
+    return n > 0 && (p.revents & POLLIN) != 0 && !HangUpSignalled(p.revents);
 }
 
 // ---- write ------------------------------------------------------------------------------------
@@ -276,6 +291,7 @@ int TSerialDevice::WaitLoop(std::uint32_t& Events) {
         {
             std::lock_guard lock(StateLock);
             unreadInput = RxReported > 0;
+            WaitSamplingUnread = (mask & evRxChar) && unreadInput;
         }
         // With input already announced but not read, the device stays readable: sample for
         // further arrivals instead of polling for them.
@@ -283,7 +299,13 @@ int TSerialDevice::WaitLoop(std::uint32_t& Events) {
         const bool sample = wantModem || wantCounters || ((mask & evRxChar) && unreadInput);
         pollfd fds[2] = {{Fd, static_cast<short>(watchInput ? POLLIN : 0), 0},
                          {EventWakeFd, POLLIN, 0}};
-        if (::poll(fds, 2, sample ? SampleIntervalMs : -1) < 0 && errno != EINTR) return errno;
+        const int polled = ::poll(fds, 2, sample ? SampleIntervalMs : -1);
+        const int pollError = errno;
+        {
+            std::lock_guard lock(StateLock);
+            WaitSamplingUnread = false;
+        }
+        if (polled < 0 && pollError != EINTR) return pollError;
         if (fds[1].revents & POLLIN) ConsumeWake(EventWakeFd);
         if (HangUpSignalled(fds[0].revents)) MarkHungUp();
     }

@@ -1,8 +1,10 @@
 #include "platform/SyncEvent.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -22,6 +24,8 @@ struct TWaiter {
     TSyncEvent* const* Events;
     std::size_t Count;
 
+    TWaiter(TSyncEvent* const* AEvents, std::size_t ACount) : Events(AEvents), Count(ACount) {}
+
     bool WaitsFor(const TSyncEvent* Event) const {
         for (std::size_t i = 0; i < Count; ++i)
             if (Events[i] == Event) return true;
@@ -29,9 +33,11 @@ struct TWaiter {
     }
 };
 
-// Guarded by EventLock.
-std::vector<TWaiter*>& Waiters() {
-    static std::vector<TWaiter*> waiters;
+// Guarded by EventLock. Shared, so that a Set can wake a waiter after letting go of the lock
+// (a woken thread then does not run straight into the lock its waker still holds) even if
+// that waiter has left meanwhile.
+std::vector<std::shared_ptr<TWaiter>>& Waiters() {
+    static std::vector<std::shared_ptr<TWaiter>> waiters;
     return waiters;
 }
 
@@ -40,12 +46,23 @@ std::vector<TWaiter*>& Waiters() {
 TSyncEvent::TSyncEvent(bool ManualReset) : Manual(ManualReset) {}
 
 void TSyncEvent::Set() {
-    std::lock_guard lock(EventLock());
-    Signalled = true;
-    // Notified under the lock: a waiter's condition lives on its stack and is gone once the
-    // waiter has left.
-    for (TWaiter* waiter : Waiters())
-        if (waiter->WaitsFor(this)) waiter->Changed.notify_one();
+    // An event rarely has more than one waiter; more than this are woken under the lock.
+    constexpr std::size_t WakeLater = 4;
+    std::array<std::shared_ptr<TWaiter>, WakeLater> wake;
+    std::size_t count = 0;
+    {
+        std::lock_guard lock(EventLock());
+        Signalled = true;
+        for (const auto& waiter : Waiters()) {
+            if (!waiter->WaitsFor(this)) continue;
+            if (count < WakeLater)
+                wake[count++] = waiter;
+            else
+                waiter->Changed.notify_one();
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        wake[i]->Changed.notify_one();
 }
 
 void TSyncEvent::Reset() {
@@ -83,20 +100,20 @@ int TSyncEvent::WaitAny(TSyncEvent* const* Events, std::size_t Count, std::uint3
     std::unique_lock lock(EventLock());
     int index = TakeFirstSignalled(Events, Count);
     if (index >= 0) return index;
-    TWaiter self{{}, Events, Count};
+    const auto self = std::make_shared<TWaiter>(Events, Count);
     auto& waiters = Waiters();
-    waiters.push_back(&self);
+    waiters.push_back(self);
     for (;;) {
         if (TimeoutMs == WaitInfinite) {
-            self.Changed.wait(lock);
-        } else if (self.Changed.wait_until(lock, deadline) == std::cv_status::timeout) {
+            self->Changed.wait(lock);
+        } else if (self->Changed.wait_until(lock, deadline) == std::cv_status::timeout) {
             index = TakeFirstSignalled(Events, Count);
             break;
         }
         index = TakeFirstSignalled(Events, Count);
         if (index >= 0) break;
     }
-    waiters.erase(std::find(waiters.begin(), waiters.end(), &self));
+    waiters.erase(std::find(waiters.begin(), waiters.end(), self));
     return index;
 }
 

@@ -2,11 +2,14 @@
 
 #include "serial/DeviceDispatcher.h"
 
+#include "platform/ActivitySignal.h"
 #include "platform/SyncEvent.h"
 
 #include <cerrno>
+#include <chrono>
 #include <new>
 #include <sched.h>
+#include <utility>
 
 #include <linux/serial.h>
 #include <sys/ioctl.h>
@@ -141,7 +144,35 @@ std::uint32_t TOxWin32Dispatcher::ReadDevice(std::uint8_t* Buffer, std::uint32_t
     std::size_t got = 0;
     if (!device || device->Read(Buffer, Count, got) != 0) return 0;
     if (got > 0) InputArrived = true;
+    FilledSinceCheck += static_cast<std::uint32_t>(got);
     return static_cast<std::uint32_t>(got);
+}
+
+bool TOxWin32Dispatcher::MoreInputFollows() {
+    // A read this large means the line delivers faster than one pass per event; at the
+    // speeds of a transmitter's cable reads are a few bytes and this never engages.
+    constexpr std::uint32_t StreamingReadBytes = 1024;
+    constexpr auto StreamLimit = std::chrono::milliseconds(5);
+    constexpr int NextBytesWaitMs = 1;
+    const std::uint32_t filled = std::exchange(FilledSinceCheck, 0);
+    const auto now = std::chrono::steady_clock::now();
+    if (StreamSince == TStreamClock::time_point{}) StreamSince = now;
+    bool follow = filled >= StreamingReadBytes && now - StreamSince < StreamLimit &&
+                  !StopThreadsFlag.load() && !CloseRequested.load();
+    if (follow) {
+        std::lock_guard input(InputLock);
+        follow = !InFull;
+    }
+    if (!follow) {
+        StreamSince = {};
+        return false;
+    }
+    // The application reads what is in the ring while the next bytes arrive.
+    if (InputArrived.exchange(false)) SignalActivity();
+    const auto device = Device();
+    if (device && device->WaitReadable(NextBytesWaitMs)) return true;
+    StreamSince = {};
+    return false;
 }
 
 std::int32_t TOxWin32Dispatcher::QueueOutput(const std::uint8_t* Buffer, std::uint32_t Count) {

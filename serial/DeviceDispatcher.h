@@ -16,6 +16,7 @@
 #include "serial/Dispatcher.h"
 #include "serial/DispatcherThreads.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -70,6 +71,10 @@ protected:
                                   std::uint32_t OutSize) override;
     std::int32_t CloseDeviceHandle() override;
     std::uint32_t ReadModemLevels() override;
+    // True while a fast stream keeps the kernel's line buffer filled: the next bytes are
+    // taken as they come instead of after a round trip through the comm thread. A stream is
+    // followed for a few milliseconds at most, so line events and timers still get looked at.
+    bool MoreInputFollows() override;
 
     // ---- What the threads use -------------------------------------------------------------
     // Each thread calls this as it leaves; afterwards it touches the dispatcher no more.
@@ -105,6 +110,11 @@ private:
     std::atomic<std::uint8_t> BoostInForce{0};
     // Bytes came in during the current dispatch pass.
     std::atomic<bool> InputArrived{false};
+    // Bytes read since MoreInputFollows last looked, and when the stream it follows began
+    // (0: none). Dispatch thread only.
+    using TStreamClock = std::chrono::steady_clock;
+    std::uint32_t FilledSinceCheck = 0;
+    TStreamClock::time_point StreamSince{};
     // Serialises StartThreads; never held while waiting for a thread to leave.
     std::mutex StartLock;
     // Guards the three thread slots against a thread leaving while its priority is changed.

@@ -56,6 +56,7 @@ std::int32_t TOxBaseDispatcher::CreateEvents() {
         OutputQueued = std::make_unique<TSyncEvent>(false);
         WriteDone = std::make_unique<TSyncEvent>(true);
         OutputFlushRequest = std::make_unique<TSyncEvent>(false);
+        InputRoomMade = std::make_unique<TSyncEvent>(false);
     } catch (const std::bad_alloc&) {
         CloseEvents();
         return ecOutOfMemory;
@@ -74,6 +75,7 @@ void TOxBaseDispatcher::CloseEvents() {
     OutputQueued.reset();
     WriteDone.reset();
     OutputFlushRequest.reset();
+    InputRoomMade.reset();
 }
 
 std::int32_t TOxBaseDispatcher::OpenDevice(const std::string& Name, std::uint32_t Baud, int Parity,

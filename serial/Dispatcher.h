@@ -226,6 +226,10 @@ protected:
     void ProcessTimersAndStatus();
     // Reads what the device has into the input ring; false when there was nothing to read.
     bool FillInputRing();
+    // Asked after each filling of the input ring in a pass: true when more input is already
+    // waiting and the pass should take it before the comm thread watches the line again.
+    // The base has no way to know and says no.
+    virtual bool MoreInputFollows() { return false; }
     // Each returns the result of the delivery it made, false when it made none.
     bool CheckInputTriggers();
     bool CheckStatusTriggers();
@@ -306,6 +310,9 @@ protected:
     std::unique_ptr<platform::TSyncEvent> OutputQueued;
     std::unique_ptr<platform::TSyncEvent> WriteDone; // manual reset
     std::unique_ptr<platform::TSyncEvent> OutputFlushRequest;
+    // Set when the application takes input from a full ring, so the dispatch thread refills
+    // it at once instead of on its next look.
+    std::unique_ptr<platform::TSyncEvent> InputRoomMade;
     std::array<platform::TSyncEvent*, 2> OutputWaitArray{}; // OutputQueued, OutputFlushRequest
     std::array<platform::TSyncEvent*, 2> WriteWaitArray{};  // WriteDone, OutputFlushRequest
     std::atomic<std::uint32_t> LastEventMask{0};

@@ -44,6 +44,7 @@ std::int32_t TOxBaseDispatcher::ReadBlock(std::uint8_t* Buffer, std::uint32_t Co
             HandlerTaken += Count; // the delivery moves the tail when all handlers have run
         } else {
             InTail = (start + Count) % InRingSize;
+            if (InFull && InputRoomMade) InputRoomMade->Set();
             InFull = false;
         }
     }
@@ -125,6 +126,7 @@ std::int32_t TOxBaseDispatcher::PurgeInput() {
         ScanPos = static_cast<std::int32_t>(InHead);
         Unscanned = 0;
     }
+    if (InFull && InputRoomMade) InputRoomMade->Set();
     InFull = false;
     {
         std::lock_guard state(StateLock);

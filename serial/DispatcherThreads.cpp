@@ -131,7 +131,7 @@ void TDispThread::Execute() {
     std::uint32_t interval = DispatchIntervalMs;
     bool backlog = false;
     do {
-        d.CommEventReady->Wait(interval);
+        TSyncEvent::WaitAny({d.CommEventReady.get(), d.InputRoomMade.get()}, interval);
         if (d.StopThreadsFlag.load()) break;
         d.ProcessDeviceEvent();
         const bool arrived = d.InputArrived.exchange(false);

@@ -68,6 +68,13 @@ bool TOxBaseDispatcher::CheckInputTriggers() {
             ScanPos = static_cast<std::int32_t>(InTail);
             Unscanned = waiting;
         }
+        // With no pattern to look for, the bytes need not be looked at one by one.
+        const bool anyPattern = std::any_of(DataTable.begin(), DataTable.end(),
+                                            [](const TDataTrigger& t) { return t.Length != 0; });
+        if (!anyPattern) {
+            ScannedSinceAvail = std::min(ScannedSinceAvail + Unscanned, InRingSize);
+            Unscanned = 0;
+        }
         std::uint32_t pos = static_cast<std::uint32_t>(ScanPos);
         std::uint32_t longest = 0;
         while (Unscanned > 0 && fired.empty()) {
@@ -234,8 +241,9 @@ void TOxBaseDispatcher::ProcessDeviceEvent() {
         RefreshLineErrors();
         if (!RunStatusTriggers()) return SignalCommEventDone();
     }
-    FillInputRing();
-    if (!Delivering.load()) {
+    do {
+        FillInputRing();
+        if (Delivering.load()) continue;
         {
             std::lock_guard state(StateLock);
             // The levels are refreshed; the change flags stay until a status trigger sees them.
@@ -250,7 +258,7 @@ void TOxBaseDispatcher::ProcessDeviceEvent() {
             delivered = CheckInputTriggers();
             if (CloseRequested.load()) return SignalCommEventDone();
         } while (delivered);
-    }
+    } while (MoreInputFollows());
     {
         std::lock_guard state(StateLock);
         if (StatusFired) ReArmStatusTriggers();

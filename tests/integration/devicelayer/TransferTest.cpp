@@ -3,6 +3,8 @@
 
 #include "DeviceLayerFixture.h"
 
+#include <mutex>
+
 using namespace vaultix::serial;
 using namespace vaultix::serial::testing;
 using namespace vaultix::platform;
@@ -125,4 +127,71 @@ TEST(DeviceLayerTransfer, InputPurgeDropsWhatArrivedSoFar) {
     ASSERT_TRUE(port.Pty.WriteAll("fresh"));
     const auto got = ReadFromDispatcher(d, 5);
     EXPECT_EQ(std::string(got.begin(), got.end()), "fresh");
+}
+
+namespace {
+
+// Takes every announced byte inside the delivery and counts the marker pattern's firings.
+struct TStreamCollector {
+    TTestDispatcher* Dispatcher = nullptr;
+    std::mutex Lock;
+    std::vector<std::uint8_t> Got;
+    int Markers = 0;
+
+    static void Handle(void* Object, std::uint32_t Msg, std::uint32_t First, std::uint32_t) {
+        auto& self = *static_cast<TStreamCollector*>(Object);
+        if (Msg == MsgTriggerAvail) {
+            std::vector<std::uint8_t> piece(First);
+            if (self.Dispatcher->ReadBlock(piece.data(), First) != static_cast<int>(First)) return;
+            std::lock_guard guard(self.Lock);
+            self.Got.insert(self.Got.end(), piece.begin(), piece.end());
+        } else if (Msg == MsgTriggerData) {
+            std::lock_guard guard(self.Lock);
+            ++self.Markers;
+        }
+    }
+    std::size_t Size() {
+        std::lock_guard guard(Lock);
+        return Got.size();
+    }
+};
+
+} // namespace
+
+TEST(DeviceLayerTransfer, AFastStreamIsAnnouncedWholeAndEveryPatternInItFires) {
+    // The far end writes as fast as the pseudo-terminal takes it, so the dispatch thread keeps
+    // reading full line buffers; bytes, announcements and pattern matches must all keep up.
+    TPtyPort port(3);
+    TTestDispatcher d;
+    ASSERT_EQ(d.OpenLine(port.Name(), 115200), ecOK);
+    constexpr std::size_t Size = 1 << 20;
+    constexpr int Markers = 100;
+    std::vector<std::uint8_t> in(Size);
+    for (std::size_t i = 0; i < Size; ++i)
+        in[i] = static_cast<std::uint8_t>('a' + (i * 7) % 26);
+    for (int k = 0; k < Markers; ++k) {
+        const std::size_t at = 1000 + static_cast<std::size_t>(k) * 10457;
+        in[at] = '#';
+        in[at + 1] = '!';
+    }
+    TTriggerSnapshot triggers;
+    triggers.AvailThreshold = 1;
+    TDataTrigger marker;
+    marker.Handle = 0x51;
+    marker.Length = 2;
+    marker.Pattern[0] = '#';
+    marker.Pattern[1] = '!';
+    triggers.Data = {marker};
+    d.LoadTriggerSnapshot(triggers);
+    TStreamCollector collector;
+    collector.Dispatcher = &d;
+    d.RegisterNotifyEvent({&TStreamCollector::Handle, &collector}, false);
+
+    ASSERT_TRUE(port.Pty.WriteAll(in, std::chrono::milliseconds(20000)));
+    ASSERT_TRUE(Eventually([&] { return collector.Size() >= Size; }, std::chrono::seconds(20)));
+    d.CloseDevice();
+    std::lock_guard guard(collector.Lock);
+    EXPECT_EQ(collector.Markers, Markers);
+    EXPECT_EQ(Checksum(collector.Got), Checksum(in));
+    EXPECT_EQ(collector.Got.size(), Size);
 }
