@@ -209,21 +209,47 @@ TResult Median(std::vector<TResult> Runs) {
     return Runs[Runs.size() / 2];
 }
 
-template <typename TRun> TResult Repeat(TRun Run, const std::vector<std::uint8_t>& Data, int Runs) {
-    std::vector<TResult> results;
-    std::vector<std::uint8_t> got(Data.size());
-    for (int i = 0; i < Runs; ++i) {
-        std::fill(got.begin(), got.end(), 0);
-        results.push_back(Run(Data, got));
-        if (got != Data) {
-            std::fprintf(stderr, "bytes differ\n");
-            std::exit(1);
-        }
+template <typename TRun>
+TResult RunChecked(TRun Run, const std::vector<std::uint8_t>& Data,
+                   std::vector<std::uint8_t>& Got) {
+    std::fill(Got.begin(), Got.end(), 0);
+    const TResult result = Run(Data, Got);
+    if (Got != Data) {
+        std::fprintf(stderr, "bytes differ\n");
+        std::exit(1);
     }
-    return Median(results);
+    return result;
 }
 
-void Report(const char* Direction, TResult Plain, TResult Disp, double MiB) {
+struct TPairedResult {
+    TResult Plain;
+    TResult Dispatcher;
+};
+
+// Baseline and dispatcher runs alternate, so that both see the same machine: on a shared
+// machine the load changes over a run of several seconds.
+template <typename TPlain, typename TDisp>
+TPairedResult RepeatPaired(TPlain Plain, TDisp Disp, const std::vector<std::uint8_t>& Data,
+                           int Runs) {
+    std::vector<TResult> plain;
+    std::vector<TResult> disp;
+    std::vector<std::uint8_t> got(Data.size());
+    for (int i = 0; i < Runs; ++i) {
+        plain.push_back(RunChecked(Plain, Data, got));
+        disp.push_back(RunChecked(Disp, Data, got));
+    }
+    return {Median(plain), Median(disp)};
+}
+
+template <typename TRun> void Repeat(TRun Run, const std::vector<std::uint8_t>& Data, int Runs) {
+    std::vector<std::uint8_t> got(Data.size());
+    for (int i = 0; i < Runs; ++i)
+        RunChecked(Run, Data, got);
+}
+
+void Report(const char* Direction, const TPairedResult& Result, double MiB) {
+    const TResult& Plain = Result.Plain;
+    const TResult& Disp = Result.Dispatcher;
     const double plainRate = MiB / Plain.Seconds;
     const double dispRate = MiB / Disp.Seconds;
     const double plainCpu = Plain.Cpu / MiB;
@@ -250,9 +276,9 @@ int main(int argc, char** argv) {
     const std::string which = argc > 3 ? argv[3] : "all";
     std::printf("%d MiB per run, median of %d runs\n\n", mib, runs);
     if (which == "all" || which == "out")
-        Report("out", Repeat(PlainOut, data, runs), Repeat(DispatcherOut, data, runs), mib);
+        Report("out", RepeatPaired(PlainOut, DispatcherOut, data, runs), mib);
     if (which == "all" || which == "in")
-        Report("in", Repeat(PlainIn, data, runs), Repeat(DispatcherIn, data, runs), mib);
+        Report("in", RepeatPaired(PlainIn, DispatcherIn, data, runs), mib);
     // Only one side, for profiling: "plain-in", "disp-in", "plain-out", "disp-out".
     if (which == "plain-in") Repeat(PlainIn, data, runs);
     if (which == "disp-in") Repeat(DispatcherIn, data, runs);
