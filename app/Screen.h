@@ -93,6 +93,9 @@ public:
         "Now prepare your transmitter to receive one model's data.\rClick OK when the "
         "transmitter is waiting for data!";
 
+    // Shortest time between two redraws of the progress text.
+    static constexpr int ProgressRefreshMs = 40;
+
     // Builds the window and runs FormCreate. Idle is the application's idle driver.
     TScreen(platform::TIdleDriver& Idle, TScreenOptions Options = {});
     // Runs FormDestroy.
@@ -236,8 +239,14 @@ private:
     void StartEngine();
     int SelectedModel() const;
 
+    // Shows the progress text that came last, and keeps the label from being redrawn again
+    // for a while: the count changes with every byte, far faster than anyone can read it.
+    void RefreshProgressLabel();
+
     platform::TIdleDriver& Idle;
     TScreenOptions FOptions;
+    QString FProgressText;
+    QTimer* FProgressRefresh = nullptr;
     QString FProgramDir;
     transfer::TTransferPortOf<serial::TOxComPort> FPortLink{Port};
     transfer::TTransferEngine Engine{FPortLink, *this};

@@ -72,6 +72,12 @@ void TScreen::BuildLayout() {
     // A coarse timer may fire early, and the transmitter wants the full pause before an
     // acknowledgement.
     Timer->setTimerType(Qt::PreciseTimer);
+    FProgressRefresh = new QTimer(this);
+    FProgressRefresh->setSingleShot(true);
+    FProgressRefresh->setInterval(ProgressRefreshMs);
+    connect(FProgressRefresh, &QTimer::timeout, this, [this] {
+        if (ProgressLabel->text() != FProgressText) RefreshProgressLabel();
+    });
     WireHandlers();
 }
 

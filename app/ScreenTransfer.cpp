@@ -17,7 +17,20 @@
 namespace vaultix::app {
 
 void TScreen::SetProgressLabel(const std::string& Text) {
-    ProgressLabel->setText(QString::fromStdString(Text));
+    FProgressText = QString::fromStdString(Text);
+    if (Text.empty()) {
+        // Cleared between transfers: at once, and the next count shows at once too.
+        FProgressRefresh->stop();
+        ProgressLabel->clear();
+        return;
+    }
+    // A count shows at once after a pause, otherwise with the next refresh.
+    if (!FProgressRefresh->isActive()) RefreshProgressLabel();
+}
+
+void TScreen::RefreshProgressLabel() {
+    ProgressLabel->setText(FProgressText);
+    FProgressRefresh->start();
 }
 
 void TScreen::SetProgressBar(int Position) {

@@ -186,3 +186,26 @@ TEST_F(ScreenTest, TheWindowIsAFixedDialogWithTheLogoDecoded) {
 }
 
 } // namespace vaultix::apptest
+
+namespace vaultix::apptest {
+
+TEST_F(ScreenTest, TheProgressTextIsRedrawnAtAReadableRateAndEndsOnTheLatest) {
+    app::TScreen& S = MakeScreen();
+    transfer::TTransferWindow& Window = S;
+    Window.SetProgressLabel("1 bytes of 1024 transferred.");
+    EXPECT_EQ(S.ProgressLabel->text().toStdString(), "1 bytes of 1024 transferred.");
+    // A burst of counts: the label skips what nobody could read, but never the last one.
+    for (int Done = 2; Done <= 50; ++Done)
+        Window.SetProgressLabel(std::to_string(Done) + " bytes of 1024 transferred.");
+    EXPECT_EQ(S.ProgressLabel->text().toStdString(), "1 bytes of 1024 transferred.");
+    EXPECT_TRUE(RunUntil(
+        [&] { return S.ProgressLabel->text().toStdString() == "50 bytes of 1024 transferred."; }));
+    // Clearing at the end of a transfer shows at once.
+    Window.SetProgressLabel("51 bytes of 1024 transferred.");
+    Window.SetProgressLabel("");
+    EXPECT_TRUE(S.ProgressLabel->text().isEmpty());
+    RunFor(std::chrono::milliseconds(3 * app::TScreen::ProgressRefreshMs));
+    EXPECT_TRUE(S.ProgressLabel->text().isEmpty());
+}
+
+} // namespace vaultix::apptest
