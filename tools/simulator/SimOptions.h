@@ -92,6 +92,9 @@ struct TSimResult {
     std::vector<std::string> Errors; // each one a complete sentence for the user
     TImage Received;                 // receive modes: the bytes of the restore
     milliseconds Duration{0};        // from the first byte sent or received to the last
+    // CPU time the simulator's own thread used, so that a program hosting it in-process can
+    // tell its own share apart.
+    std::chrono::nanoseconds Cpu{0};
 
     // The transfer went through as the options asked, without any complaint.
     bool Ok() const { return Outcome == TSimOutcome::soCompleted && Errors.empty(); }

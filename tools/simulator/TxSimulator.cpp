@@ -1,6 +1,9 @@
 #include "tools/simulator/TxSimulator.h"
 
+#include <chrono>
 #include <stdexcept>
+
+#include <time.h>
 
 namespace vaultix::simulator {
 
@@ -23,6 +26,9 @@ void TTxSimulator::Start() {
     Worker = std::thread([this] {
         TSimSession session(Line, RunOptions, Plan, Progress, Log);
         TSimResult result = session.Run();
+        timespec cpu{};
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+        result.Cpu = std::chrono::seconds(cpu.tv_sec) + std::chrono::nanoseconds(cpu.tv_nsec);
         std::lock_guard done(Mutex);
         Result = std::move(result);
         Done = true;
