@@ -111,7 +111,7 @@ private:
     // Bytes came in during the current dispatch pass.
     std::atomic<bool> InputArrived{false};
     // Bytes read since MoreInputFollows last looked, and when the stream it follows began
-    // (0: none). Dispatch thread only.
+    // (the clock's epoch: none). Dispatch thread only.
     using TStreamClock = std::chrono::steady_clock;
     std::uint32_t FilledSinceCheck = 0;
     TStreamClock::time_point StreamSince{};
