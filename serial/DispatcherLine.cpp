@@ -22,6 +22,14 @@ constexpr std::array<std::uint32_t, 24> IndexedRates = {
 constexpr int KeepParity = 5;
 constexpr int KeepDataBits = 9;
 constexpr int KeepStopBits = 3;
+
+// The driver sends the stop signal when only XoffLim bytes of its queue are left free, and
+// the resume signal once no more than XonLim bytes wait.
+void SetFlowLimits(TDeviceSettings& Settings, std::uint32_t DriverInSize, std::uint32_t BufferFull,
+                   std::uint32_t BufferResume) {
+    Settings.XoffLim = static_cast<std::uint16_t>(DriverInSize - BufferFull);
+    Settings.XonLim = static_cast<std::uint16_t>(BufferResume);
+}
 } // namespace
 
 std::uint32_t TOxBaseDispatcher::DecodeBaud(std::uint32_t Value) {
@@ -157,9 +165,7 @@ std::int32_t TOxBaseDispatcher::ConfigureHardwareFlow(std::uint32_t BufferFull,
         s.Flags = (s.Flags & ~dcbRtsControlMask) | dcbRtsControlToggle;
         RtsFlow = true;
     }
-    // The driver sends the stop signal when only XoffLim bytes of its queue are left free.
-    s.XoffLim = static_cast<std::uint16_t>(DriverInSize - BufferFull);
-    s.XonLim = static_cast<std::uint16_t>(BufferResume);
+    SetFlowLimits(s, DriverInSize, BufferFull, BufferResume);
     if (HwOptions & hfoRequireDsr) s.Flags |= dcbOutxDsrFlow;
     if (HwOptions & hfoRequireCts) s.Flags |= dcbOutxCtsFlow;
     return ApplyDeviceSettings(s);
@@ -174,8 +180,7 @@ std::int32_t TOxBaseDispatcher::ConfigureSoftwareFlow(std::uint32_t BufferFull,
     TDeviceSettings& s = DeviceSettings;
     if (SwOptions & sfoReceive) {
         s.Flags |= dcbInX;
-        s.XoffLim = static_cast<std::uint16_t>(DriverInSize - BufferFull);
-        s.XonLim = static_cast<std::uint16_t>(BufferResume);
+        SetFlowLimits(s, DriverInSize, BufferFull, BufferResume);
         s.XonChar = 17;
         s.XoffChar = 19;
     }
