@@ -150,4 +150,15 @@ bool Eventually(TCondition Condition,
     return true;
 }
 
+// The output ring drains to empty, back at its start, and nothing more reaches the far end.
+inline void ExpectOutputDrainedOnce(TTestDispatcher& D, TPtyPort& Port) {
+    ASSERT_TRUE(Eventually([&] { return D.OutputUsed() == 0; }));
+    const auto state = D.OutputState();
+    EXPECT_EQ(state.Head, 0u);
+    EXPECT_EQ(state.Tail, 0u);
+    EXPECT_FALSE(state.Full);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(Port.Pty.ReadAvailable().empty());
+}
+
 } // namespace vaultix::serial::testing

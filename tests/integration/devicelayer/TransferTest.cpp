@@ -81,14 +81,7 @@ TEST(DeviceLayerTransfer, ExactlyFilledOutputRingIsSentOnceAndLeftEmpty) {
     ASSERT_EQ(d.OutputFree(), RingSize);
     ASSERT_EQ(d.WriteBlock(full.data(), RingSize), ecOK);
     EXPECT_EQ(port.Pty.ReadExactly(RingSize), full);
-    ASSERT_TRUE(Eventually([&] { return d.OutputUsed() == 0; }));
-    const auto state = d.OutputState();
-    EXPECT_EQ(state.Head, 0u);
-    EXPECT_EQ(state.Tail, 0u);
-    EXPECT_FALSE(state.Full);
-    // Nothing was sent twice.
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_TRUE(port.Pty.ReadAvailable().empty());
+    ExpectOutputDrainedOnce(d, port);
 }
 
 TEST(DeviceLayerTransfer, OutputPurgeCancelsAPendingWrite) {
