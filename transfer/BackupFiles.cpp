@@ -15,7 +15,9 @@ bool AllModelsByBlocks(int TxRow) {
 }
 
 std::string AllModelsExtension(const std::string& Ext) {
-    return "a" + (Ext.empty() ? std::string() : Ext.substr(1));
+    std::string Result = Ext.empty() ? std::string("a") : Ext;
+    Result[0] = 'a';
+    return Result;
 }
 
 std::string DialogFilter(const std::string& FileExt) {
