@@ -1,11 +1,15 @@
 #include "transfer/DataFile.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <random>
 #include <string>
+#include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 #include "transfer/FileError.h"
@@ -22,15 +26,72 @@ int OpenRetrying(const char* Name, int Flags, mode_t Mode = 0) {
     return Handle;
 }
 
+constexpr std::string_view TemporaryMark = ".partial-";
+constexpr std::size_t SaltDigits = 8;
+
 // A name of the form "club.a22.partial-1f2e3d4c": beside the chosen file, so that the final
 // rename stays on one file system, and with an extension no file dialog filter matches, so a
 // temporary left by a crash never offers itself as a backup.
-std::filesystem::path TemporaryNameFor(const std::filesystem::path& Name, unsigned Salt) {
-    char Suffix[24];
-    std::snprintf(Suffix, sizeof Suffix, ".partial-%08x", Salt);
+std::filesystem::path TemporaryNameFor(const std::filesystem::path& Name, std::uint32_t Salt) {
+    char Digits[SaltDigits + 1];
+    std::snprintf(Digits, sizeof Digits, "%08x", static_cast<unsigned>(Salt));
     std::filesystem::path Result = Name;
-    Result += Suffix;
+    Result += TemporaryMark;
+    Result += Digits;
     return Result;
+}
+
+// Exactly the names TemporaryNameFor gives for the file named Base, whatever the salt.
+bool IsTemporaryOf(std::string_view Entry, std::string_view Base) {
+    if (Entry.size() != Base.size() + TemporaryMark.size() + SaltDigits) return false;
+    if (!Entry.starts_with(Base)) return false;
+    Entry.remove_prefix(Base.size());
+    if (!Entry.starts_with(TemporaryMark)) return false;
+    Entry.remove_prefix(TemporaryMark.size());
+    for (char C : Entry)
+        if (!((C >= '0' && C <= '9') || (C >= 'a' && C <= 'f'))) return false;
+    return true;
+}
+
+bool SameFile(const struct stat& A, const struct stat& B) {
+    return A.st_dev == B.st_dev && A.st_ino == B.st_ino;
+}
+
+// Whether the open file Handle is still the file called Name.
+bool StillNamed(int Handle, const std::filesystem::path& Name) {
+    struct stat Open, Named;
+    return ::fstat(Handle, &Open) == 0 && ::lstat(Name.c_str(), &Named) == 0 &&
+           SameFile(Open, Named);
+}
+
+// Removes Name if it is a regular file that nobody holds locked: its writer has gone without
+// finishing. Our own writers hold their lock from creation until the temporary is renamed or
+// removed, and flock locks belong to each open of the file, so a writer in this very process
+// keeps its temporary as well as one in another process.
+void RemoveIfAbandoned(const std::filesystem::path& Name) {
+    const int Handle = ::open(Name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (Handle < 0) return;
+    struct stat Info;
+    if (::fstat(Handle, &Info) == 0 && S_ISREG(Info.st_mode) &&
+        ::flock(Handle, LOCK_EX | LOCK_NB) == 0 && StillNamed(Handle, Name))
+        ::unlink(Name.c_str());
+    ::close(Handle);
+}
+
+// Temporaries of Name left behind by saves that never ended (the program was killed). Nothing
+// here may fail a save that has already ended, so every failure is passed over.
+void RemoveStaleTemporaries(const std::filesystem::path& Name) noexcept {
+    try {
+        std::filesystem::path Directory = Name.parent_path();
+        if (Directory.empty()) Directory = ".";
+        const std::string Base = Name.filename().string();
+        std::error_code Error;
+        std::filesystem::directory_iterator Entry(Directory, Error), End;
+        for (; !Error && Entry != End; Entry.increment(Error))
+            if (IsTemporaryOf(Entry->path().filename().native(), Base))
+                RemoveIfAbandoned(Entry->path());
+    } catch (...) {
+    }
 }
 
 // The rename is durable only once the directory entry is on the disk. File systems that cannot
@@ -48,8 +109,9 @@ void SyncDirectoryOf(const std::filesystem::path& Name) {
 
 TDataFile::~TDataFile() {
     if (!IsOpen()) return;
-    ::close(FHandle);
     if (FWriting) ::unlink(FTemporary.c_str());
+    ::close(FHandle);
+    if (FWriting) RemoveStaleTemporaries(FName);
 }
 
 void TDataFile::Forget() {
@@ -77,6 +139,17 @@ void TDataFile::CreateFor(const std::filesystem::path& Name) {
         if (Handle < 0) {
             if (errno == EEXIST && Attempt < 100) continue;
             RaiseFileError(errno);
+        }
+        // The lock marks the temporary as in use for the clean-up of a later save. Between the
+        // creation and the lock a clean-up may take the new file for an abandoned one; it then
+        // holds the lock or has removed the file, and a fresh name is tried. Where the file
+        // system has no locks the clean-up cannot lock either, and removes nothing.
+        const bool Locked = ::flock(Handle, LOCK_EX | LOCK_NB) == 0;
+        const bool TakenMeanwhile = Locked ? !StillNamed(Handle, Temporary) : errno == EWOULDBLOCK;
+        if (TakenMeanwhile) {
+            ::close(Handle);
+            if (Attempt < 100) continue;
+            RaiseFileError(EEXIST);
         }
         // A backup being replaced keeps its permissions.
         struct stat Existing;
@@ -140,14 +213,16 @@ void TDataFile::Commit() {
     const std::filesystem::path Name = FName;
     const std::filesystem::path Temporary = FTemporary;
     Forget();
+    // The rename comes before the close, so that the temporary is never there unlocked for a
+    // clean-up to take. Once fsync has succeeded the content is on the disk, and closing can
+    // add no failure to it.
     int Error = 0;
     if (::fsync(Handle) != 0) Error = errno;
-    if (::close(Handle) != 0 && Error == 0) Error = errno;
     if (Error == 0 && ::rename(Temporary.c_str(), Name.c_str()) != 0) Error = errno;
-    if (Error != 0) {
-        ::unlink(Temporary.c_str());
-        RaiseFileError(Error);
-    }
+    if (Error != 0) ::unlink(Temporary.c_str());
+    ::close(Handle);
+    RemoveStaleTemporaries(Name);
+    if (Error != 0) RaiseFileError(Error);
     SyncDirectoryOf(Name);
 }
 
@@ -155,11 +230,18 @@ void TDataFile::Close() {
     if (!IsOpen()) return;
     const int Handle = FHandle;
     const bool Writing = FWriting;
+    const std::filesystem::path Name = FName;
     const std::filesystem::path Temporary = FTemporary;
     Forget();
+    if (!Writing) {
+        ::close(Handle);
+        return;
+    }
     // Closing a file whose content is being thrown away cannot lose anything.
+    const int Error = ::unlink(Temporary.c_str()) != 0 && errno != ENOENT ? errno : 0;
     ::close(Handle);
-    if (Writing && ::unlink(Temporary.c_str()) != 0 && errno != ENOENT) RaiseFileError(errno);
+    RemoveStaleTemporaries(Name);
+    if (Error != 0) RaiseFileError(Error);
 }
 
 } // namespace vaultix::transfer

@@ -4,6 +4,10 @@
 // and Commit flushes that to the disk and renames it over the chosen name in one step. Closing
 // without Commit deletes the temporary, so a cancelled, stalled or crashed save leaves the
 // previous backup of that name as it was. Failures raise platform::EInOutError.
+//
+// A writer holds an exclusive flock on its temporary for as long as it writes it. A program
+// killed while saving leaves its temporary behind unlocked; whenever a save ends (Commit, or
+// Close of new content) the temporaries of that name that nobody holds locked are removed.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +18,7 @@ namespace vaultix::transfer {
 class TDataFile {
 public:
     TDataFile() = default;
-    // Closes the file; an uncommitted temporary is deleted.
+    // Closes the file; an uncommitted temporary is deleted, as by Close.
     ~TDataFile();
     TDataFile(const TDataFile&) = delete;
     TDataFile& operator=(const TDataFile&) = delete;
