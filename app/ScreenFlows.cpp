@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 
 #include <vector>
 
@@ -22,6 +23,15 @@ namespace {
 
 std::filesystem::path PathOf(const QString& Name) {
     return std::filesystem::path(Name.toStdString());
+}
+
+// The memo's text as typed. The plain-text view turns non-breaking spaces into blanks; the raw
+// text keeps every character and only ends its lines with Unicode separators.
+std::string MemoText(const QPlainTextEdit& Memo) {
+    QString Text = Memo.document()->toRawText();
+    Text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    Text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return Text.toStdString();
 }
 
 } // namespace
@@ -138,7 +148,7 @@ void TScreen::ConfirmBtnClick(QObject*) {
         return;
     }
     transfer::WriteDescriptionFile(transfer::DescriptionFileName(PathOf(FileName)),
-                                   Description->toPlainText().toStdString());
+                                   MemoText(*Description));
     Engine.CreateDataFile(PathOf(FileName));
     ShowInformation(SaveInstruction);
     StartEngine();

@@ -305,6 +305,22 @@ TEST_F(FlowTest, AnExistingDescriptionFillsTheMemoOfASave) {
     EXPECT_EQ(S.Description->toPlainText().toStdString(), "First line\nSecond line");
 }
 
+TEST_F(FlowTest, ADescriptionComesBackByteForByteThroughTheMemo) {
+    testsupport::TPtyPair Cable;
+    platform::SetPortOverride(1, Cable.SlavePath());
+    // Non-breaking spaces, accented letters, the euro sign, an empty line, CR LF line ends.
+    const std::string Bytes = "\xA0Gr\xFC\xDF\xE9 \x80\xA0"
+                              "5\r\n\r\n20\xB0\xA0"
+                              "C\xA0\xA0.";
+    WriteFile(Dir / "club.m22.dsc", Bytes);
+    app::TScreen& S = Open(2);
+    FileAnswers = {InDir("club.m22")};
+    S.SaveOne->click();
+    S.ConfirmBtn->click();
+    S.AbortBtn->click();
+    EXPECT_EQ(ReadFile(Dir / "club.m22.dsc"), Bytes);
+}
+
 TEST_F(FlowTest, AClickOnTheTransferCaptionAbortsLikeCancel) {
     Simulate(Sending(2, TSimMode::smSendModel));
     OnTransferStarting = nullptr; // the transmitter never starts sending
