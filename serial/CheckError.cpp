@@ -10,6 +10,7 @@
 #include "serial/MessageTable.h"
 #include "serial/OxExceptionClasses.h"
 #include "serial/ResultCodes.h"
+#include "serial/SystemErrorCodes.h"
 
 namespace vaultix::serial {
 
@@ -49,6 +50,8 @@ std::int32_t CheckError(bool PortLoading, std::int32_t Code) {
     const auto Found = std::ranges::lower_bound(Raisers, Code, std::ranges::less{}, &TRaiser::Code);
     if (Found != std::end(Raisers) && Found->Code == Code) Found->Raise(Code);
 
+    if (const int Number = SystemErrorNumber(Code); Number != 0)
+        throw platform::EInOutError(MessageFor(Code), Number);
     if (Code >= ecLowestIoError && Code <= ecHighestIoError) {
         std::string Text = MessageFor(Code);
         if (Code == ecInsufficientMemory) throw platform::EOutOfMemory();

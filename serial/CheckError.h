@@ -10,8 +10,10 @@ namespace vaultix::serial {
 // stored configuration raises nothing; its caller ignores the code). Otherwise raises and does
 // not return:
 // - a code with a class of its own raises that class (EOxException family);
-// - a runtime or system I/O error (-162 to -2) raises platform::EInOutError with the code's
-//   text and error number -Code, except -8, which raises platform::EOutOfMemory;
+// - a code carrying a Linux error number (SystemErrorCodes.h) raises platform::EInOutError with
+//   the code's text and that error number;
+// - a runtime I/O error (-162 to -2) raises platform::EInOutError with the code's text and
+//   error number -Code, except -8, which raises platform::EOutOfMemory;
 // - any other code raises a plain EOxException "Orvex exception" with ResultCode 0.
 std::int32_t CheckError(bool PortLoading, std::int32_t Code);
 

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "platform/SystemErrorText.h"
+#include "serial/SystemErrorCodes.h"
 
 namespace vaultix::serial {
 
@@ -498,6 +499,11 @@ static_assert(std::ranges::all_of(Entries,
                                       return E.Text.size() <= MaxTextLength;
                                   }),
               "message text too long");
+static_assert(std::ranges::none_of(Entries,
+                                   [](const TMessageEntry& E) {
+                                       return SystemErrorNumber(-AbsCode(E.Code)) != 0;
+                                   }),
+              "a message table row hides a Linux error number's range");
 
 } // namespace
 
@@ -517,6 +523,8 @@ std::string NormaliseSystemText(std::string Text) {
 std::string MessageFor(std::int32_t Code) {
     // Codes travel in 16 bits in places, so only those bits select the text.
     const std::int32_t Key = AbsCode(static_cast<std::int16_t>(Code));
+    // Linux error numbers travel in ranges of their own, which the table leaves free.
+    if (SystemErrorNumber(-Key) != 0) return SystemErrorMessage(-Key);
     const auto Found = std::ranges::lower_bound(
         Entries, Key, std::ranges::less{}, [](const TMessageEntry& E) { return AbsCode(E.Code); });
     if (Found != std::end(Entries) && AbsCode(Found->Code) == Key) return std::string(Found->Text);

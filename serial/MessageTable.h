@@ -17,7 +17,8 @@ struct TMessageEntry {
 std::span<const TMessageEntry> MessageTable();
 
 // The text for Code. Only the low 16 bits of Code count, taken as signed, and the sign does not:
-// 2011 and -2011 read the same. A code the table lacks gets the operating system's text for the
+// 2011 and -2011 read the same. A code that carries a Linux error number reads as
+// SystemErrorMessage says. A code the table lacks gets the operating system's text for the
 // error number (normalised), or an empty text when the system has none either.
 std::string MessageFor(std::int32_t Code);
 

@@ -1,6 +1,6 @@
 #pragma once
 // Result codes of the serial layer: 0 or positive is success, negative is a failure whose
-// range names its group. Operating-system error numbers travel negated.
+// range names its group. Linux error numbers travel in ranges of their own (SystemErrorCodes.h).
 
 #include <cstdint>
 
@@ -8,7 +8,7 @@ namespace vaultix::serial {
 
 inline constexpr std::int32_t ecOK = 0;
 
-// Runtime and operating-system input/output errors occupy -162 to -2; they surface as the
+// The older runtime's input/output error numbers occupy -162 to -2; they surface as the
 // runtime's I/O error rather than as serial exceptions.
 inline constexpr std::int32_t ecLowestIoError = -162;
 inline constexpr std::int32_t ecHighestIoError = -2;
