@@ -9,6 +9,7 @@
 #include "platform/ComPortMap.h"
 #include "platform/IdleDriver.h"
 #include "platform/ProfileFile.h"
+#include "serial/SystemErrorCodes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,7 +18,6 @@
 #include <QPushButton>
 #include <QStackedWidget>
 
-#include <cerrno>
 #include <string>
 
 namespace vaultix::app {
@@ -153,7 +153,7 @@ void TScreen::ComBoxChange(QObject*) {
         std::string Text = PortOpenFailedMessage;
         const std::string Device = platform::ComPortPath(Port.ComNumber());
         std::optional<std::string> Group = DeniedDeviceGroup(Device);
-        if (!Group && Port.LastOpenError() == -EACCES) Group = DeviceGroup(Device);
+        if (!Group && serial::IsAccessDenied(Port.LastOpenError())) Group = DeviceGroup(Device);
         if (Group) Text += "\r" + PortAccessHint(*Group);
         AL1Update(this);
         ShowMessage(this, mkError, Text);

@@ -22,6 +22,7 @@
 #include "platform/SerialTypes.h"
 
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -32,13 +33,13 @@
 
 namespace vaultix::platform {
 
-// Open results besides errno values. A missing path, a node without a line behind it and a path
-// that is no terminal all give deNotFound; a device another descriptor holds gives deInUse; a
-// device the user may not open keeps its own number so that the user can be told how to get
-// access.
-inline constexpr int deNotFound = 2;
-inline constexpr int deInUse = 5;
-inline constexpr int deNoAccess = 13;
+// What a failed open folds the many ways of failing into, each the error number that states it.
+// A missing path, a node without a line behind it and a path that is no terminal all give
+// deNotFound; a device another descriptor holds gives deInUse; a device the user may not open
+// gives deNoAccess, so that the user can be told how to get access.
+inline constexpr int deNotFound = ENOENT;
+inline constexpr int deInUse = EBUSY;
+inline constexpr int deNoAccess = EACCES;
 
 class TSerialDevice {
 public:

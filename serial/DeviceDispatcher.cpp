@@ -4,6 +4,7 @@
 
 #include "platform/ActivitySignal.h"
 #include "platform/SyncEvent.h"
+#include "serial/SystemErrorCodes.h"
 
 #include <cerrno>
 #include <chrono>
@@ -21,10 +22,6 @@ using namespace vaultix::platform;
 namespace {
 constexpr std::int32_t ecOutOfMemory = -8;
 constexpr std::uint32_t OutputPurgeAckMs = 5000;
-
-std::int32_t Negated(int Error) {
-    return Error == 0 ? 0 : -Error;
-}
 } // namespace
 
 TOxWin32Dispatcher::TOxWin32Dispatcher(TOxCustomComPort* AOwner) : TOxBaseDispatcher(AOwner) {}
@@ -107,7 +104,7 @@ std::int32_t TOxWin32Dispatcher::ReadDeviceSettings(TDeviceSettings& Settings) {
 
 std::int32_t TOxWin32Dispatcher::WriteDeviceSettings(const TDeviceSettings& Settings) {
     const auto device = Device();
-    return Negated(device ? device->WriteSettings(Settings) : EBADF);
+    return LineErrorCode(device ? device->WriteSettings(Settings) : EBADF);
 }
 
 std::uint32_t TOxWin32Dispatcher::ReadDeviceStatus(TDeviceCounts& Counts) {
@@ -190,7 +187,7 @@ int TOxWin32Dispatcher::WriteRun(const std::uint8_t* Buffer, std::uint32_t Count
 
 std::int32_t TOxWin32Dispatcher::PurgeDevice(bool Input) {
     const auto device = Device();
-    if (Input) return Negated(device ? device->Purge(purgeInput) : EBADF);
+    if (Input) return LineErrorCode(device ? device->Purge(purgeInput) : EBADF);
     if (OutThread.load() != nullptr && OutputFlushRequest && ThreadAck) {
         // The output thread gives up its pending write and says so before the ring is
         // emptied under it. The request goes first, so that a cancelled write finds it.
@@ -201,7 +198,7 @@ std::int32_t TOxWin32Dispatcher::PurgeDevice(bool Input) {
     }
     ClearOutputRing();
     // This also lifts the abort, so later writes go out again.
-    return Negated(device ? device->Purge(purgeOutput) : EBADF);
+    return LineErrorCode(device ? device->Purge(purgeOutput) : EBADF);
 }
 
 // ---- Events ---------------------------------------------------------------------------------

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include "serial/SystemErrorCodes.h"
+
 namespace vaultix::serial {
 
 TDiagnosticFile::~TDiagnosticFile() {
@@ -15,7 +17,7 @@ std::int32_t TDiagnosticFile::Open(const std::string& FileName, bool Append) {
     File = std::fopen(FileName.c_str(), Append ? "ab" : "wb");
     if (File == nullptr) {
         Fail();
-        return -Error;
+        return SystemErrorCode(Error);
     }
     std::setvbuf(File, Buffer, _IOFBF, sizeof Buffer);
     return 0;
@@ -33,7 +35,7 @@ std::int32_t TDiagnosticFile::Close() {
         if (std::fclose(File) != 0 && Error == 0) Fail();
         File = nullptr;
     }
-    return -Error;
+    return SystemErrorCode(Error);
 }
 
 void TDiagnosticFile::Fail() {

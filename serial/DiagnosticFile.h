@@ -17,7 +17,7 @@ public:
     ~TDiagnosticFile();
 
     // Appends to an existing file when Append is set, else creates or truncates it.
-    // 0, or minus the error number.
+    // 0, or the failure's SystemErrorCode.
     std::int32_t Open(const std::string& FileName, bool Append);
 
     void Write(std::string_view Text);
@@ -27,7 +27,7 @@ public:
         EndLine();
     }
 
-    // 0, or minus the error number of the first write or close that failed.
+    // 0, or the SystemErrorCode of the first write or close that failed.
     std::int32_t Close();
 
 private:

@@ -107,7 +107,7 @@ public:
 
     // Writes the header and the entries oldest first (replacing, resp. appending to the file),
     // then discards the log. An empty log creates no file. When the file cannot be opened the
-    // result is minus the error number and the log stays as it was, with logging off.
+    // result is the SystemErrorCode of the failure and the log stays as it was, with logging off.
     std::int32_t SaveLogToFile(const std::string& FileName, const std::string& DeviceName,
                                bool InHex, bool AllHex);
     std::int32_t AppendLogToFile(const std::string& FileName, const std::string& DeviceName,

@@ -6,6 +6,7 @@
 #include "platform/TimeBase.h"
 #include "serial/DispatcherRegistry.h"
 #include "serial/ResultCodes.h"
+#include "serial/SystemErrorCodes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,9 +21,14 @@ using namespace vaultix::platform;
 namespace {
 constexpr std::int32_t ecOutOfMemory = -8;
 
-// Minus the error the failed device call left behind.
-std::int32_t LastPlatformError(int SavedErrno) {
-    return SavedErrno > 0 ? -SavedErrno : ecInternal;
+// The result code for the error a failed open left behind.
+std::int32_t LastOpenError(int SavedErrno) {
+    return SavedErrno > 0 ? OpenErrorCode(SavedErrno) : ecInternal;
+}
+
+// The result code for the error a failed call on the open line left behind.
+std::int32_t LastLineError(int SavedErrno) {
+    return SavedErrno > 0 ? LineErrorCode(SavedErrno) : ecInternal;
 }
 } // namespace
 
@@ -99,11 +105,11 @@ std::int32_t TOxBaseDispatcher::OpenSteps(const std::string& Name, std::uint32_t
                                           std::uint32_t OutSize, std::uint32_t OpenOptions) {
     errno = 0;
     const std::int32_t handle = OpenDeviceHandle(Name, InSize, OutSize);
-    if (handle < 0) return handle == ecOutOfMemory ? ecOutOfMemory : LastPlatformError(errno);
+    if (handle < 0) return handle == ecOutOfMemory ? ecOutOfMemory : LastOpenError(errno);
     DeviceHandle = handle;
 
     errno = 0;
-    if (!SetupDeviceQueues(InSize, OutSize)) return LastPlatformError(errno);
+    if (!SetupDeviceQueues(InSize, OutSize)) return LastLineError(errno);
 
     try {
         std::lock_guard input(InputLock);
@@ -216,7 +222,7 @@ void TOxBaseDispatcher::ReleaseBuffers() {
 
 std::int32_t TOxBaseDispatcher::SetDriverQueueSizes(std::uint32_t InSize, std::uint32_t OutSize) {
     errno = 0;
-    return SetupDeviceQueues(InSize, OutSize) ? ecOK : LastPlatformError(errno);
+    return SetupDeviceQueues(InSize, OutSize) ? ecOK : LastLineError(errno);
 }
 
 void TOxBaseDispatcher::SetOptionFlags(std::uint32_t Bits) {

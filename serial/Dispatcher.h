@@ -187,7 +187,7 @@ protected:
     virtual std::int32_t ReadDeviceSettings(platform::TDeviceSettings& Settings) = 0;
     // 5. Copies what the device has waiting, at most Count bytes, without waiting for more.
     virtual std::uint32_t ReadDevice(std::uint8_t* Buffer, std::uint32_t Count) = 0;
-    // 6. 0 or minus the platform error.
+    // 6. 0 or the line error's result code (LineErrorCode).
     virtual std::int32_t WriteDeviceSettings(const platform::TDeviceSettings& Settings) = 0;
     // 7. Copies the bytes into the output ring (room was checked) and wakes the output thread.
     //    Count; a result n <= 0 means only -n bytes went in.
@@ -201,7 +201,7 @@ protected:
     // 11, 12.
     virtual void StartThreads() = 0;
     virtual void StopThreads() = 0;
-    // 13. The device handle, -1 (errno set) or -8.
+    // 13. The device handle, -1 (errno set to the Linux error number) or -8.
     virtual std::int32_t OpenDeviceHandle(const std::string& Name, std::uint32_t InSize,
                                           std::uint32_t OutSize) = 0;
     // 14. Tells running threads to stop and closes the device; sets DeviceHandle to -1. 0 or -1.

@@ -34,7 +34,7 @@ public:
     std::uint32_t EntryCount() const { return Wrapped ? EntryCapacity : Position; }
 
     // Writes the trace oldest first (replacing, resp. appending to the file) and discards it.
-    // An empty trace creates no file. 0, or minus the error number.
+    // An empty trace creates no file. 0, or the SystemErrorCode of the failure.
     std::int32_t SaveTraceToFile(const std::string& FileName, bool InHex, bool AllHex);
     std::int32_t AppendTraceToFile(const std::string& FileName, bool InHex, bool AllHex);
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "platform/RuntimeExceptions.h"
-#include "platform/SystemErrorText.h"
 #include "serial/MessageTable.h"
+#include "serial/SystemErrorCodes.h"
 
 namespace vaultix::transfer {
 
@@ -16,7 +16,7 @@ constexpr int RuntimeEndOfFile = 100;
 } // namespace
 
 void RaiseFileError(int ErrorNumber) {
-    std::string Text = platform::SystemErrorText(ErrorNumber);
+    std::string Text = serial::SystemErrorMessage(serial::SystemErrorCode(ErrorNumber));
     if (Text.empty()) Text = "I/O error " + std::to_string(ErrorNumber);
     throw platform::EInOutError(std::move(Text), ErrorNumber);
 }

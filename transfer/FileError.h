@@ -2,10 +2,10 @@
 // File failures raise the runtime's I/O error, the same class a failing port operation with a
 // system error raises, so the application shows either with one handler.
 
-
 namespace vaultix::transfer {
 
-// Raises platform::EInOutError with the system's text for ErrorNumber and ErrorNumber itself.
+// Raises platform::EInOutError with the user's text for ErrorNumber (SystemErrorMessage) and
+// ErrorNumber itself.
 [[noreturn]] void RaiseFileError(int ErrorNumber);
 
 // Raises the runtime's end-of-file I/O error: a read wanted bytes that the file does not have.

@@ -61,15 +61,15 @@ TEST(DeviceLayerOpen, FailedOpensLeaveNothingBehind) {
     TTestDispatcher first;
     ASSERT_EQ(first.OpenLine(port.Name()), ecOK);
 
-    // Held by another dispatcher: the platform's "in use" error, also for root.
+    // Held by another dispatcher: already open, also for root.
     TTestDispatcher second;
-    EXPECT_EQ(second.OpenLine(port.Name()), -deInUse);
+    EXPECT_EQ(second.OpenLine(port.Name()), ecAlreadyOpen);
     ExpectReleased(second);
 
     SetPortOverride(5, "/dev/vaultix-no-such-device");
-    EXPECT_EQ(second.OpenLine("\\\\.\\COM5"), -deNotFound);
+    EXPECT_EQ(second.OpenLine("\\\\.\\COM5"), ecBadId);
     ExpectReleased(second);
-    EXPECT_EQ(second.OpenLine("\\\\.\\COM6"), -deNotFound); // no device mapped at all
+    EXPECT_EQ(second.OpenLine("\\\\.\\COM6"), ecBadId); // no device mapped at all
     SetPortOverride(5, "");
 
     // The first one still works, and once it lets go the port can be had again.

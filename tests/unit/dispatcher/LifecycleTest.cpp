@@ -1,6 +1,7 @@
 #include "ScriptedDevice.h"
 
 #include "serial/ResultCodes.h"
+#include "serial/SystemErrorCodes.h"
 
 #include <gtest/gtest.h>
 
@@ -32,9 +33,10 @@ TEST(Open, AFailedOpenLeavesNothingAllocated) {
     };
     const TCase cases[] = {
         {-8, ENOENT, true, -8},      // out of memory stays as it is
-        {-1, ENOENT, true, -ENOENT}, // the platform's error, negated
-        {-1, EACCES, true, -EACCES},
-        {3, 0, false, -EINVAL}, // the queues could not be set up
+        {-1, ENOENT, true, ecBadId}, // the platform's error, in the port's words for an open
+        {-1, EBUSY, true, ecAlreadyOpen},
+        {-1, EACCES, true, LineErrorCode(EACCES)},
+        {3, 0, false, LineErrorCode(EINVAL)}, // the queues could not be set up
     };
     for (const TCase& c : cases) {
         TScriptedDevice device;

@@ -3,6 +3,7 @@
 #include "TraceFiles.h"
 #include "platform/TimeBase.h"
 #include "serial/ResultCodes.h"
+#include "serial/SystemErrorCodes.h"
 
 #include <cerrno>
 #include <regex>
@@ -170,7 +171,7 @@ TEST_F(LogFile, EmptyOrMissingLogCreatesNoFile) {
 
 TEST_F(LogFile, UnwritablePathKeepsTheEntriesWithLoggingOff) {
     Add(ltDispatch, lsWriteCom, 3, "AB\r", 1234);
-    EXPECT_EQ(Log.SaveLogToFile(Unwritable(), "COM1", false, false), -ENOENT);
+    EXPECT_EQ(Log.SaveLogToFile(Unwritable(), "COM1", false, false), SystemErrorCode(ENOENT));
     EXPECT_TRUE(Log.HasRing());
     EXPECT_FALSE(Log.LoggingOn());
     // Nothing is recorded meanwhile, and a later write still has the entry.

@@ -2,6 +2,7 @@
 
 #include "TraceFiles.h"
 #include "serial/ResultCodes.h"
+#include "serial/SystemErrorCodes.h"
 
 #include <cerrno>
 #include <string_view>
@@ -114,9 +115,9 @@ TEST_F(TraceFile, EmptyTraceCreatesNoFileAndIsDiscarded) {
     EXPECT_FALSE(Exists("t.log"));
 }
 
-TEST_F(TraceFile, UnwritablePathGivesMinusErrnoAndDiscardsTheTrace) {
+TEST_F(TraceFile, UnwritablePathGivesItsErrorAndDiscardsTheTrace) {
     Add(Trace, 'R', "x");
-    EXPECT_EQ(Trace.SaveTraceToFile(Unwritable(), false, false), -ENOENT);
+    EXPECT_EQ(Trace.SaveTraceToFile(Unwritable(), false, false), SystemErrorCode(ENOENT));
     EXPECT_FALSE(Trace.HasRing());
     EXPECT_FALSE(Trace.TracingOn());
 }
