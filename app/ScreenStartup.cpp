@@ -152,9 +152,9 @@ void TScreen::ComBoxChange(QObject*) {
     } catch (...) {
         std::string Text = PortOpenFailedMessage;
         const std::string Device = platform::ComPortPath(Port.ComNumber());
-        std::optional<std::string> Group = DeniedDeviceGroup(Device);
-        if (!Group && serial::IsAccessDenied(Port.LastOpenError())) Group = DeviceGroup(Device);
-        if (Group) Text += "\r" + PortAccessHint(*Group);
+        std::optional<TDeviceAccess> Access = DeniedDeviceAccess(Device);
+        if (!Access && serial::IsAccessDenied(Port.LastOpenError())) Access = DeviceAccess(Device);
+        if (Access) Text += "\r" + PortAccessHint(*Access);
         AL1Update(this);
         ShowMessage(this, mkError, Text);
         return;

@@ -1,5 +1,5 @@
-// The smaller parts of the application shell: dialog filters, message texts, the permission
-// hint, the general error handler and the demonstration.
+// The smaller parts of the application shell: dialog filters, message texts, the general error
+// handler and the demonstration.
 
 #include "ScreenFixture.h"
 
@@ -7,7 +7,6 @@
 
 #include "app/ApplicationErrors.h"
 #include "app/DemoMode.h"
-#include "app/PortAccess.h"
 #include "platform/RuntimeExceptions.h"
 #include "serial/ThreadExceptionHook.h"
 #include "transfer/BackupFiles.h"
@@ -21,9 +20,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 
-#include <grp.h>
 #include <thread>
-#include <unistd.h>
 
 namespace vaultix::apptest {
 
@@ -78,27 +75,6 @@ TEST_F(ScreenTest, TheRealSaveDialogStartsInTheFolderAndAddsTheExtension) {
     EXPECT_EQ(Chosen->toStdString(), (Dir / "club.a22").string());
     EXPECT_EQ(Directory, Folder);
     EXPECT_EQ(Filter.toStdString(), "Transmitter Settings (*.a22)");
-}
-
-TEST(PortAccess, TheHintNamesTheDevicesGroup) {
-    const fs::path File =
-        fs::temp_directory_path() / ("vaultix-group-" + std::to_string(::getpid()));
-    { std::ofstream(File) << "x"; }
-    const group* Own = ::getgrgid(::getegid());
-    ASSERT_NE(Own, nullptr);
-    EXPECT_EQ(app::DeviceGroup(File.string()), std::string(Own->gr_name));
-    EXPECT_FALSE(app::DeviceGroup("/no/such/device").has_value());
-    EXPECT_FALSE(app::DeniedDeviceGroup("/no/such/device").has_value());
-    EXPECT_FALSE(app::DeniedDeviceGroup(File.string()).has_value()) << "our own file";
-    if (::geteuid() != 0) {
-        fs::permissions(File, fs::perms::none);
-        EXPECT_EQ(app::DeniedDeviceGroup(File.string()), std::string(Own->gr_name));
-    }
-    fs::remove(File);
-
-    const std::string Hint = app::PortAccessHint("dialout");
-    EXPECT_NE(Hint.find("\"dialout\""), std::string::npos);
-    EXPECT_NE(Hint.find("sudo usermod -aG dialout $USER"), std::string::npos);
 }
 
 TEST_F(ScreenTest, FailuresFromOtherThreadsAreShownOnTheApplicationsThread) {
