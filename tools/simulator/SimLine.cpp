@@ -109,6 +109,9 @@ std::size_t TSimLine::ReadSome(std::span<std::uint8_t> Buffer) {
     for (;;) {
         const ssize_t n = ::read(MasterFd, Buffer.data(), Buffer.size());
         if (n > 0) return static_cast<std::size_t>(n);
+        // A tty opened by path reads raw with no minimum, so 0 there means "nothing yet"; its
+        // hang-up shows in Wait. A pseudo-terminal master never reads 0 but on a hang-up.
+        if (n == 0 && !IsPty()) return 0;
         if (n == 0) ThrowErrno(EIO, "read: line hung up");
         if (errno == EINTR) continue;
         if (errno == EAGAIN) return 0;
