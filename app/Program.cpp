@@ -49,8 +49,8 @@ QString& ApplicationHelpFile() {
 
 int RunProgram(int argc, char** argv) {
     TVaultixApplication Application(argc, argv);
+    // Only the name: a display name would be appended to every window title.
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
-    QApplication::setApplicationDisplayName(QString::fromLatin1(ApplicationTitle));
     ApplicationHelpFile() = QString::fromLatin1(InitialHelpFile);
 
     const TStartOptions Start = ParseStartOptions(QApplication::arguments().mid(1));

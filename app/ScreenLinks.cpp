@@ -40,9 +40,10 @@ void TScreen::ExitBtnClick(QObject*) {
 }
 
 void TScreen::closeEvent(QCloseEvent* Event) {
-    // The window manager's close leaves the program the way Close does; the window itself is
-    // destroyed when the application ends.
-    Event->ignore();
+    // Quitting asks every window to close first and gives up when one refuses, so the close is
+    // always accepted. The window manager's close leaves the program the way Close does; the
+    // window itself is destroyed, and the settings written, when the application's loop ends.
+    Event->accept();
     if (!FTerminating) RunGuarded([this] { ExitBtnClick(this); });
 }
 
