@@ -1,12 +1,14 @@
 // Help, the three links of the title panel, the keys of the Description page, and closing.
 
 #include "app/ApplicationErrors.h"
+#include "app/GuideWindow.h"
 #include "app/Program.h"
 #include "app/Screen.h"
 #include "app/UserDialogs.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -15,7 +17,15 @@
 namespace vaultix::app {
 
 void TScreen::HelpBtnClick(QObject*) {
-    OpenUrl(QUrl::fromLocalFile(ApplicationHelpFile()).toString());
+    const QString Guide = ApplicationHelpFile();
+    if (!QFileInfo::exists(Guide)) {
+        ShowMessage(this, mkError,
+                    "The user guide is missing: " + Guide.toStdString() +
+                        " was not found.\rInstall Vaultix again to get it back.");
+        return;
+    }
+    // Shown by the program itself where the desktop cannot show it.
+    if (!OpenUrl(QUrl::fromLocalFile(Guide).toString())) ShowGuideWindow(this, Guide);
 }
 
 void TScreen::Image1Click(QObject*) {

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QUrl>
 
@@ -54,8 +56,23 @@ std::optional<QString> RealOpenFileName(QWidget* Parent, const TFileDialogReques
     return RunFileDialog(Parent, Request, false);
 }
 
-void RealOpenUrl(const QString& Url) {
-    QDesktopServices::openUrl(QUrl(Url));
+// Whether the desktop names a program for web pages. Where its opener exists but has none to
+// call, the opener starts, fails and tells nobody.
+bool DesktopShowsWebPages() {
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()) return true;
+    const QString Query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (Query.isEmpty()) return true;
+    QProcess Mime;
+    Mime.start(Query,
+               {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
+    if (!Mime.waitForFinished(2000)) return true;
+    return !Mime.readAllStandardOutput().trimmed().isEmpty();
+}
+
+bool RealOpenUrl(const QString& Url) {
+    const QUrl Address(Url);
+    if (Address.isLocalFile() && !DesktopShowsWebPages()) return false;
+    return QDesktopServices::openUrl(Address);
 }
 
 TMessageBoxFunction& MessageBoxFunction() {
@@ -112,9 +129,9 @@ std::optional<QString> GetOpenFileName(QWidget* Parent, const TFileDialogRequest
     return Function(Parent, Request);
 }
 
-void OpenUrl(const QString& Url) {
+bool OpenUrl(const QString& Url) {
     const TUrlOpenFunction Function = UrlOpenFunction();
-    Function(Url);
+    return Function(Url);
 }
 
 QString MessageText(const std::string& Text) {

@@ -38,8 +38,8 @@ struct TFileDialogRequest {
 using TFileDialogFunction =
     std::function<std::optional<QString>(QWidget* Parent, const TFileDialogRequest& Request)>;
 
-// Hands an address (web page, mail, local file) to the desktop; the answer is ignored.
-using TUrlOpenFunction = std::function<void(const QString& Url)>;
+// Hands an address (web page, mail, local file) to the desktop; true when the desktop took it.
+using TUrlOpenFunction = std::function<bool(const QString& Url)>;
 
 // Replace the real functions; an empty function puts the real one back.
 void SetMessageBoxFunction(TMessageBoxFunction Function);
@@ -50,7 +50,7 @@ void SetUrlOpenFunction(TUrlOpenFunction Function);
 bool ShowMessage(QWidget* Parent, TMessageKind Kind, const std::string& Text);
 std::optional<QString> GetSaveFileName(QWidget* Parent, const TFileDialogRequest& Request);
 std::optional<QString> GetOpenFileName(QWidget* Parent, const TFileDialogRequest& Request);
-void OpenUrl(const QString& Url);
+bool OpenUrl(const QString& Url);
 
 // A message as a box shows it: "\r\n" and "\r" become line breaks.
 QString MessageText(const std::string& Text);

@@ -73,7 +73,10 @@ protected:
         };
         app::SetSaveFileNameFunction(Files(true));
         app::SetOpenFileNameFunction(Files(false));
-        app::SetUrlOpenFunction([this](const QString& Url) { Urls.push_back(Url.toStdString()); });
+        app::SetUrlOpenFunction([this](const QString& Url) {
+            Urls.push_back(Url.toStdString());
+            return true;
+        });
         serial::SetPortPrompt([this] { return PromptAnswer; });
         Idle = std::make_unique<platform::TIdleDriver>();
     }

@@ -297,6 +297,7 @@ TEST_F(ScreenTest, ClosingWritesTheSettingsAndAFailingWriteIsReported) {
 TEST_F(ScreenTest, HelpAndTheLinksOpenTheirAddresses) {
     testsupport::TPtyPair Cable;
     platform::SetPortOverride(1, Cable.SlavePath());
+    std::ofstream(Dir / "user-guide.html") << "<h1>Guide</h1>";
     app::TScreen& S = MakeScreen();
     S.HelpBtn->click();
     Click(S.Image1);
