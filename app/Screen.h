@@ -10,6 +10,7 @@
 // links and closing.
 
 #include "app/ClickLabel.h"
+#include "app/ModelChooserList.h"
 #include "serial/ComPort.h"
 #include "transfer/TransferEngine.h"
 #include "transfer/TransferPort.h"
@@ -27,7 +28,6 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -136,7 +136,7 @@ public:
     // Page 3, ChooseModel
     QLabel* ChooseLabel = nullptr;
     QLabel* RestoreLabel = nullptr;
-    QListWidget* Selection = nullptr;
+    TModelChooserList* Selection = nullptr;
     QPushButton* SelectBtn = nullptr;
     QPushButton* DoneBtn = nullptr;
     // ---- Bottom row ---------------------------------------------------------------------

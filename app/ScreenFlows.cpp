@@ -164,10 +164,7 @@ void TScreen::ListModels() {
     const auto Show = [&] {
         for (const std::string& Entry : Entries)
             Selection->addItem(QString::fromStdString(transfer::ModelEntryUtf8(Entry)));
-        // Two columns of equal width.
-        const int Width = Selection->viewport()->width() / 2 - 2;
-        Selection->setGridSize(
-            QSize(Width > 0 ? Width : 100, Selection->fontMetrics().height() + 2));
+        Selection->FitColumns();
     };
     try {
         transfer::ListModels(PathOf(FileName), SelectedTxType(), Engine.TransferSize, Entries);

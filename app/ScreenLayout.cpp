@@ -245,19 +245,8 @@ QWidget* TScreen::BuildChooseModelPage() {
     auto* Grid = new QGridLayout(Page);
     ChooseLabel = new QLabel(Text("Choose Model"), Page);
     RestoreLabel = new QLabel(Text("to restore:"), Page);
-    Selection = new QListWidget(Page);
+    Selection = new TModelChooserList(Page);
     Selection->setObjectName(QStringLiteral("Selection"));
-    QFont Fixed(QStringLiteral("Courier New"));
-    Fixed.setStyleHint(QFont::TypeWriter);
-    Fixed.setFixedPitch(true);
-    Selection->setFont(Fixed);
-    // Two columns: the entries run top to bottom and wrap into the second column.
-    Selection->setFlow(QListView::TopToBottom);
-    Selection->setWrapping(true);
-    Selection->setResizeMode(QListView::Adjust);
-    Selection->setUniformItemSizes(true);
-    Selection->setSelectionMode(QAbstractItemView::SingleSelection);
-    Selection->setFixedHeight(Selection->fontMetrics().lineSpacing() * 4 + 8);
     SelectBtn = MakeButton("Go", QStyle::SP_MediaPlay, Page);
     SelectBtn->setObjectName(QStringLiteral("SelectBtn"));
     DoneBtn = MakeButton("Done", QStyle::SP_DialogCloseButton, Page);
