@@ -230,6 +230,7 @@ private:
     QWidget* BuildBottomRow();
     void BuildActions();
     void ApplyPortConfiguration();
+    void KeepOnScreen();
     void WireHandlers();
 
     // Runs an action's handler when its rule holds at this moment.

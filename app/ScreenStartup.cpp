@@ -15,9 +15,13 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QLayout>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 
+#include <algorithm>
 #include <string>
 
 namespace vaultix::app {
@@ -95,6 +99,7 @@ void TScreen::FormCreate(QObject*) {
     OpenDialog1.InitialDir = FProgramDir;
     move(Settings->ReadInteger(SetSection, "PosX", 0),
          Settings->ReadInteger(SetSection, "PosY", 0));
+    KeepOnScreen();
 
     const int StoredTx =
         Settings->ReadInteger(SetSection, "Transmitter", transfer::DefaultTxTypeRow);
@@ -131,6 +136,29 @@ void TScreen::FormCreate(QObject*) {
     RunGuarded([this] { TxBoxChange(this); });
     InstallIdleHandler(transfer::ihMonitorIdle);
     AL1Update(this);
+}
+
+// A position stored for a screen that is gone (a second monitor unplugged, a smaller display)
+// would open the window where nobody sees it: it moves onto the screen it overlaps most, or the
+// primary one, as far as needed to show whole.
+void TScreen::KeepOnScreen() {
+    if (layout() != nullptr) layout()->activate();
+    const QRect Window(pos(), size());
+    const QScreen* Target = QGuiApplication::primaryScreen();
+    qint64 BestOverlap = 0;
+    for (const QScreen* Screen : QGuiApplication::screens()) {
+        const QRect Overlap = Screen->availableGeometry().intersected(Window);
+        const qint64 Area = qint64(Overlap.width()) * Overlap.height();
+        if (Area > BestOverlap) {
+            BestOverlap = Area;
+            Target = Screen;
+        }
+    }
+    if (Target == nullptr) return;
+    const QRect Area = Target->availableGeometry();
+    const int X = std::max(Area.left(), std::min(Window.left(), Area.right() + 1 - Window.width()));
+    const int Y = std::max(Area.top(), std::min(Window.top(), Area.bottom() + 1 - Window.height()));
+    if (X != Window.left() || Y != Window.top()) move(X, Y);
 }
 
 void TScreen::FormDestroy(QObject*) {
