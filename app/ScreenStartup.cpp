@@ -174,10 +174,19 @@ void TScreen::FormDestroy(QObject*) {
 }
 
 void TScreen::ComBoxChange(QObject*) {
+    // Without a selection the port asks the user; a choice the list has then shows in the list,
+    // and so is also kept in the settings.
+    const auto ShowChosenPort = [this] {
+        const int Chosen = Port.ComNumber() - 1;
+        if (ComBox->currentIndex() < 0 && Chosen >= 0 && Chosen < ComBox->count())
+            ComBox->setCurrentIndex(Chosen);
+    };
     try {
         Port.SetComNumber(static_cast<std::uint16_t>(ComBox->currentIndex() + 1));
         Port.SetOpen(true);
+        ShowChosenPort();
     } catch (...) {
+        ShowChosenPort();
         std::string Text = PortOpenFailedMessage;
         const std::string Device = platform::ComPortPath(Port.ComNumber());
         std::optional<TDeviceAccess> Access = DeniedDeviceAccess(Device);
