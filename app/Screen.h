@@ -238,6 +238,10 @@ private:
     // Shows the dialog for State and keeps the chosen name in FileName.
     bool ChooseFile(TFileDialogState& State, bool Saving);
     void StartEngine();
+    // Closes the port once its device has gone away, the way a close does, and tells the user
+    // which port and device it was and what to do. True while a transfer that ran at that moment
+    // waits on its page to be cancelled.
+    bool PortLost();
     int SelectedModel() const;
 
     // Shows the progress text that came last, and keeps the label from being redrawn again
@@ -253,6 +257,7 @@ private:
     transfer::TTransferEngine Engine{FPortLink, *this};
     transfer::TIdleHandler FIdleHandler = transfer::ihMonitorIdle;
     bool FTerminating = false;
+    bool FTransferStranded = false;
     bool FDestroyed = false;
 };
 

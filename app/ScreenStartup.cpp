@@ -199,6 +199,27 @@ void TScreen::ComBoxChange(QObject*) {
     AL1Update(this);
 }
 
+bool TScreen::PortLost() {
+    if (!Port.Open() || !Port.DeviceGone()) return FTransferStranded;
+    const std::string Name = "COM" + std::to_string(Port.ComNumber());
+    const std::string Device = Port.DevicePath();
+    const bool Transfer = FIdleHandler == transfer::ihTransferIdle;
+    FTransferStranded = Transfer;
+    // A trace that cannot be written is reported and dropped; the second close then succeeds.
+    for (int Attempt = 0; Attempt < 2 && Port.Open(); ++Attempt)
+        RunGuarded([this] { Port.SetOpen(false); });
+    std::string Text = Name + " (" + Device + ") has gone away: its cable was pulled or its " +
+                       "adapter unplugged.\rPlug it in again, then choose " + Name +
+                       " in the Serial Port list.";
+    if (Transfer && Engine.Sending)
+        Text += "\rThe transfer cannot go on: click Cancel, then start the restore again.";
+    else if (Transfer)
+        Text += "\rThe transfer cannot go on: click Cancel. An earlier backup of this name stays "
+                "as it was.";
+    ShowMessage(this, mkError, Text);
+    return FTransferStranded;
+}
+
 const transfer::TTxInfo& TScreen::SelectedTxType() {
     return transfer::TxTypeAt(TxBoxIndex());
 }

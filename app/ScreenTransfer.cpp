@@ -50,9 +50,21 @@ void TScreen::ShowInformation(const std::string& Text) {
 void TScreen::InstallIdleHandler(transfer::TIdleHandler Handler) {
     FIdleHandler = Handler;
     if (Handler == transfer::ihTransferIdle) {
-        Idle.SetIdleHandler([this](bool& Done) { TransferIdle(this, Done); });
+        Idle.SetIdleHandler([this](bool& Done) {
+            // A transfer whose device went away waits for Cancel and is never taken up again:
+            // whatever the transmitter sends after a new start would not continue it.
+            if (PortLost()) {
+                Done = false;
+                return;
+            }
+            TransferIdle(this, Done);
+        });
     } else {
-        Idle.SetIdleHandler([this](bool& Done) { MonitorIdle(this, Done); });
+        FTransferStranded = false;
+        Idle.SetIdleHandler([this](bool& Done) {
+            PortLost();
+            MonitorIdle(this, Done);
+        });
     }
 }
 

@@ -187,6 +187,11 @@ public:
     bool LineBreak();
     std::uint16_t InputCount();
     std::uint16_t OutputCount();
+    // Whether the open port's device went away (cable or adapter pulled); such a port stays
+    // open, and useless, until it is closed.
+    bool DeviceGone() const;
+    // The path of the device behind the open port; empty while not open.
+    std::string DevicePath() const;
 
     // ---- Input and output: nothing at all while closing ------------------------------------
     // Exactly Count bytes, or none and -3007 raised.

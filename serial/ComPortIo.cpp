@@ -24,6 +24,14 @@ bool TOxCustomComPort::CtsOn() {
     return PortIsOpen() && FDispatcher->IsCtsOn();
 }
 
+bool TOxCustomComPort::DeviceGone() const {
+    return PortIsOpen() && FDispatcher->DeviceGone();
+}
+
+std::string TOxCustomComPort::DevicePath() const {
+    return PortIsOpen() ? FDispatcher->DevicePath() : std::string();
+}
+
 std::uint16_t TOxCustomComPort::LineError() {
     if (!PortIsOpen()) return 0;
     return static_cast<std::uint16_t>(Check(FDispatcher->TakeLineError()));

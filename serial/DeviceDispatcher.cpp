@@ -35,6 +35,16 @@ std::shared_ptr<TSerialDevice> TOxWin32Dispatcher::Device() const {
     return FDevice;
 }
 
+bool TOxWin32Dispatcher::DeviceGone() const {
+    const auto device = Device();
+    return device && device->IsHungUp();
+}
+
+std::string TOxWin32Dispatcher::DevicePath() const {
+    const auto device = Device();
+    return device ? device->Path() : std::string();
+}
+
 // ---- Opening and closing --------------------------------------------------------------------
 
 std::int32_t TOxWin32Dispatcher::OpenDeviceHandle(const std::string& Name, std::uint32_t,

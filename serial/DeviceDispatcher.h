@@ -42,6 +42,8 @@ public:
     void SetRs485Mode(bool On) override;
 
     std::int32_t YieldToDevice() override;
+    bool DeviceGone() const override;
+    std::string DevicePath() const override;
     // Comm and dispatch thread at normal + Boost, output thread at normal + Boost (+ 1 in
     // RS-485 mode), capped at time-critical.
     void SetThreadBoost(std::uint8_t Boost) override;

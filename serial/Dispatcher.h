@@ -91,6 +91,11 @@ public:
     std::int32_t SetDtrState(bool On);
     std::int32_t SetRtsState(bool On);
     bool IsCtsOn();
+    // Whether the device went away while open (a USB adapter pulled, the far end of a
+    // pseudo-terminal closed): nothing more will come from it or reach it.
+    virtual bool DeviceGone() const { return false; }
+    // The path of the open device; empty while none is open.
+    virtual std::string DevicePath() const { return {}; }
     // 1 input overflow, 2 overrun, 3 parity, 4 framing, 9 break, 0 none; a reported code clears
     // the errors but leaves a break pending.
     std::int32_t TakeLineError();

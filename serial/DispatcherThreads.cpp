@@ -109,7 +109,10 @@ void TComThread::Execute() {
             d.SetCommMask(mask);
             events = 0;
         } else {
-            return; // the device failed or went away: no more events will come
+            // The device failed or went away: no more events will come. The application
+            // learns of a hang-up from the device when it next looks.
+            if (const auto device = d.Device(); device && device->IsHungUp()) SignalActivity();
+            return;
         }
         if (d.StopThreadsFlag.load()) return;
         d.CommEventReady->Set();
