@@ -147,8 +147,7 @@ void TScreen::ConfirmBtnClick(QObject*) {
         StartEngine();
         return;
     }
-    transfer::WriteDescriptionFile(transfer::DescriptionFileName(PathOf(FileName)),
-                                   MemoText(*Description));
+    Engine.StageDescription(PathOf(FileName), MemoText(*Description));
     Engine.CreateDataFile(PathOf(FileName));
     ShowInformation(SaveInstruction);
     StartEngine();

@@ -5,7 +5,9 @@
 #include <span>
 
 #include "platform/RuntimeExceptions.h"
+#include "transfer/BackupFiles.h"
 #include "transfer/Cp1252.h"
+#include "transfer/DescriptionFile.h"
 #include "transfer/FileError.h"
 
 namespace vaultix::transfer {
@@ -69,6 +71,23 @@ void TTransferEngine::PrepareSend(const std::filesystem::path& FileName, std::ui
 
 void TTransferEngine::CreateDataFile(const std::filesystem::path& FileName) {
     DataFile.CreateFor(FileName);
+}
+
+void TTransferEngine::StageDescription(const std::filesystem::path& FileName,
+                                       std::string_view MemoText) {
+    const std::string Bytes = EncodeDescription(MemoText);
+    DescriptionFile.CreateFor(DescriptionFileName(FileName));
+    DescriptionFile.Write(Bytes.data(), Bytes.size());
+}
+
+void TTransferEngine::KeepReceivedFiles() {
+    try {
+        DataFile.Commit();
+    } catch (...) {
+        DescriptionFile.Close();
+        throw;
+    }
+    DescriptionFile.Commit();
 }
 
 void TTransferEngine::OpenDataFile(const std::filesystem::path& FileName, std::size_t SkipUnits) {
@@ -259,7 +278,7 @@ void TTransferEngine::Complete() {
             if (Sending) {
                 DataFile.Close();
             } else {
-                DataFile.Commit();
+                KeepReceivedFiles();
             }
         } catch (...) {
             Failure = std::current_exception();
@@ -290,8 +309,10 @@ void TTransferEngine::AbortBtnClick() {
     if (Active) Finish(toCancelled);
     Window.InstallIdleHandler(ihMonitorIdle);
     Window.ShowPage(npButtons);
-    // Deletes a receive's new content; the file of the chosen name was never touched.
+    // Deletes a receive's new content and description; the files of the chosen name were
+    // never touched.
     DataFile.Close();
+    DescriptionFile.Close();
     if (Receiving) Window.ShowInformation(CancelledMessage);
 }
 
@@ -302,6 +323,7 @@ void TTransferEngine::anhaltenClick() {
     Window.ShowPage(npButtons);
     if (!Active) {
         DataFile.Close();
+        DescriptionFile.Close();
         return;
     }
     std::exception_ptr Failure;
@@ -321,7 +343,7 @@ void TTransferEngine::anhaltenClick() {
         if (Sending) {
             DataFile.Close();
         } else {
-            DataFile.Commit();
+            KeepReceivedFiles();
         }
     } catch (...) {
         if (!Failure) Failure = std::current_exception();

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "transfer/DataFile.h"
 #include "transfer/TransferBuffer.h"
@@ -49,6 +50,9 @@ public:
     std::uint16_t TransferSize = 0; // bytes of one unit
     std::uint16_t Count = 0;        // bytes of the current unit transferred so far
     TDataFile DataFile;
+    // A save's description, kept back until the data file of its name is replaced, so that a
+    // cancelled save leaves the earlier backup's pair of files as it was.
+    TDataFile DescriptionFile;
     bool Waiting = false; // Pause waits for the timer
 
     // The program-wide buffer between port and file.
@@ -69,6 +73,9 @@ public:
                      bool AllModelsMode, bool FromChooserMode, std::size_t SkipUnits = 0);
     // The file halves of the above, for flows that set the fields themselves.
     void CreateDataFile(const std::filesystem::path& FileName);
+    // Writes the description of the save to come beside its data file FileName; it replaces
+    // the description file there when the received data replace the data file.
+    void StageDescription(const std::filesystem::path& FileName, std::string_view MemoText);
     // Raises the end-of-file I/O error unless a whole unit of TransferSize bytes follows the
     // skipped units, and then leaves no file open.
     void OpenDataFile(const std::filesystem::path& FileName, std::size_t SkipUnits = 0);
@@ -117,6 +124,8 @@ private:
     void Complete();
     std::string CompletionMessage() const;
     void Finish(TTransferOutcome Outcome);
+    // Puts a receive's data file, then its staged description, in place of the chosen name's.
+    void KeepReceivedFiles();
     void TakeToFile(std::size_t Size);
     void TakeRestOfUnit(std::uint16_t Rest);
     void LoadPiece();
