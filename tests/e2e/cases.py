@@ -1,0 +1,356 @@
+#!/usr/bin/python3
+"""End-to-end cases: the built program as its own process on a private X server, worked through
+its controls as a person would, with the transmitter simulator at the far end of a
+pseudo-terminal cable. Each case is one CTest test: `cases.py NAME`."""
+
+import os
+import re
+import sys
+import subprocess
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import gui_driver as g  # noqa: E402
+from rig import Rig, model_bytes  # noqa: E402
+
+from gi.repository import Atspi  # noqa: E402
+
+TITLE = "Save your valuable Transmitter settings to your PC"
+MEMO = re.compile("^Select model to restore")
+
+
+CASES = {}
+
+
+def case(function):
+    """A case of its own: one CTest test each (the build finds them by this decorator)."""
+    CASES[function.__name__] = function
+    return function
+
+
+def check(cond, what):
+    if not cond:
+        raise AssertionError(what)
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def begin_save(rig, button, path, description):
+    """From the Buttons page to the instruction before the transmitter sends."""
+    g.click(button)
+    g.fill_file_dialog(path)
+    g.set_text(g.find("text", None, description=MEMO), description)
+    g.click("OK")
+    return g.answer_dialog("OK")
+
+
+@case
+def save_one_and_all():
+    """Save one model, then all models with the block protocol: the files hold exactly what the
+    transmitter sent, the description file what was typed, and every block was acknowledged."""
+    rig = Rig()
+    try:
+        rig.start()
+        one = model_bytes("MC-22", 7, "Ascender", 1)
+        write(rig.path("sent.m22"), one)
+        said = begin_save(rig, "Save one model to file.", rig.path("club.m22"), "Field day\nline 2")
+        check(said == "Now let your transmitter send data..", said)
+        sim = rig.sim("--type", "MC-22", "--send-one", "--file", rig.path("sent.m22"))
+        said = g.answer_dialog("OK", timeout=30)
+        check(said == 'Model 7  "Ascender" successfully transferred.', said)
+        code, out = rig.sim_done(sim)
+        check(code == 0, "simulator: " + out)
+        check(read(rig.path("club.m22")) == one, "saved model differs from what was sent")
+        check(read(rig.path("club.m22.dsc")) == b"Field day\r\nline 2", "description file")
+
+        models = [model_bytes("MC-22", n, "Model %d" % n, n) for n in (1, 2, 3)]
+        write(rig.path("sent.a22"), b"".join(models))
+        begin_save(rig, "Save all models to file.", rig.path("club.a22"), "all")
+        sim = rig.sim("--type", "MC-22", "--send-all", "3", "--file", rig.path("sent.a22"), "--fast")
+        said = g.answer_dialog("OK", timeout=30)
+        check(said == "Transfer successfully completed.", said)
+        code, out = rig.sim_done(sim)
+        check(code == 0, "simulator: " + out)
+        check(read(rig.path("club.a22")) == b"".join(models), "saved models differ")
+    finally:
+        rig.close()
+
+
+def window_titles():
+    """Titles of the program's visible X windows, as a window manager would show them."""
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(g._S.app.pid)],
+                           env=g._tool_env(), capture_output=True, text=True).stdout.split()
+    return [subprocess.run(["xdotool", "getwindowname", w], env=g._tool_env(),
+                           capture_output=True, text=True).stdout.strip() for w in found]
+
+
+def on_screen(window):
+    e = window.get_extents(Atspi.CoordType.SCREEN)
+    return e.x >= 0 and e.y >= 0 and e.x + e.width <= 1280 and e.y + e.height <= 1024
+
+
+def progress():
+    """The bytes the progress label counts, once it shows a count."""
+    label = g.find_all("label", re.compile(r"bytes of \d+ transferred"))
+    return int(re.search(r"(\d+) bytes of", g.text_of(label[0])).group(1)) if label else 0
+
+
+@case
+def close_in_every_state():
+    """Close ends the program within a second during a transfer (mouse), idle (accessibility
+    action) and with the port closed (keyboard): the settings are written, a trace switched on is
+    written as the port closes, and the backup being replaced stays as it was. A stored position
+    off every screen still shows the window; the title bar reads exactly the window's title."""
+    rig = Rig({"Set": {"PosX": 5000, "PosY": 4000, "Tracing": 1, "Port": 0}})
+    try:
+        old = model_bytes("MC-22", 1, "Old", 9)
+        write(rig.path("club.m22"), old)
+        rig.start()
+        check(window_titles() == [TITLE], window_titles())
+        check(on_screen(g.windows()[0]), "window off screen")
+        begin_save(rig, "Save one model to file.", rig.path("first.m22"), "traced")
+        rig.sim("--type", "MC-22", "--send-one", "--fast")
+        g.answer_dialog("OK", timeout=30)
+        begin_save(rig, "Save one model to file.", rig.path("club.m22"), "new")
+        rig.sim("--type", "MC-22", "--send-one", "--stall-after", "300")
+        g.wait_for(lambda: progress() >= 300, 10, what="300 bytes")
+        g.click("Close", mouse=True, settle=0)
+        check(rig.exited(1.0) == 0, "Close during a transfer did not end the program")
+        stored = rig.settings()["Set"]
+        check(stored["Port"] == "0" and stored["Transmitter"] == "2", stored)
+        check(0 <= int(stored["PosX"]) < 1280 and 0 <= int(stored["PosY"]) < 1024, stored)
+        check(os.path.getsize(rig.path("Vaultix.log")) > 0, "no trace written at Close")
+        check(read(rig.path("club.m22")) == old, "the previous backup changed")
+
+        rig.start()
+        g.click("Close", settle=0)
+        check(rig.exited(1.0) == 0, "Close when idle did not end the program")
+
+        rig.write_settings({"Set": {"PosX": -3000, "PosY": -50},
+                            "Ports": {"COM1": rig.path("no-such-device")}})
+        rig.start()
+        said = g.answer_dialog("OK")
+        check(said.startswith("COM port could not be opened."), said)
+        check(on_screen(g.windows()[0]), "window off screen")
+        check(not g.find("push button", "Save one model to file.").get_state_set().contains(
+            Atspi.StateType.SENSITIVE), "actions enabled with the port closed")
+        g.click_at("Settings:", "label")  # the window takes the keyboard (no window manager)
+        g.click("Close", action="SetFocus", settle=0.1)
+        g.key("space")
+        check(rig.exited(1.0) == 0, "Close (keyboard) did not end the program")
+        check("Set" in rig.settings(), "settings not written")
+    finally:
+        rig.close()
+
+
+def fully_visible(item):
+    """Whether a list entry's whole text fits in its cell and the cell inside the list's visible
+    area. The chooser's font has a fixed pitch, whose letters are about half as wide as a line
+    is high; a cell cut to a few letters (" 7 A...") is far narrower than that."""
+    cell = item.get_extents(Atspi.CoordType.SCREEN)
+    view = item.get_parent().get_extents(Atspi.CoordType.SCREEN)
+    inside = (cell.x >= view.x and cell.x + cell.width <= view.x + view.width and
+              cell.y >= view.y and cell.y + cell.height <= view.y + view.height)
+    return inside and cell.width >= len(g._name(item)) * 0.45 * cell.height
+
+
+@case
+def restore_one_and_chooser():
+    """Restore one model, then single models of an all-models file through the chooser: the
+    transmitter receives exactly the chosen unit, and every chooser entry shows its number and
+    whole name."""
+    rig = Rig()
+    try:
+        names = [(7, "Ascender"), (12, "Big Wing \u00c4rger"), (123, "Cub"), (0, "Delta"),
+                 (255, "Extra 300 WWWWWW"), (99, "F")]
+        models = [model_bytes("MC-22", n, name, n) for n, name in names]
+        write(rig.path("one.m22"), models[0])
+        write(rig.path("club.a22"), b"".join(models))
+        for i, m in enumerate(models):
+            write(rig.path("unit%d" % i), m)
+        rig.start()
+
+        g.click("Restore one model from file.")
+        g.fill_file_dialog(rig.path("one.m22"))
+        check(g.text_of(g.find("text", None, description=MEMO)) ==
+              "No file description available.", "memo")
+        g.click("OK")
+        sim = rig.sim("--type", "MC-22", "--receive", "--file", rig.path("unit0"))
+        said = g.answer_dialog("OK")
+        check(said.startswith("Now start reception of data at your transmitter."), said)
+        said = g.answer_dialog("OK", timeout=30)
+        check(said == 'Model "Ascender" successfully transferred.', said)
+        code, out = rig.sim_done(sim)
+        check(code == 0, "simulator: " + out)
+
+        g.click("Restore all models from file.")
+        g.fill_file_dialog(rig.path("club.a22"))
+        g.click("OK")
+        chooser = g.find("list", None, showing=True)
+        entries = g.wait_for(lambda: g._children(chooser), 5, what="chooser entries")
+        want = [("%d " % n).rjust(3) + name for n, name in names]
+        shown = [g._name(e).rstrip() for e in entries]
+        check(shown == want, shown)
+        rig.shot("chooser")
+        check(all(fully_visible(e) for e in entries), "a chooser entry is cut off")
+        g.click(entries[1], settle=0.1)
+        g.click("Go")
+        sim = rig.sim("--type", "MC-22", "--receive", "--file", rig.path("unit1"))
+        said = g.answer_dialog("OK")
+        check(said.startswith("Now prepare your transmitter to receive one model's data."), said)
+        said = g.answer_dialog("OK", timeout=30)
+        check(said == "Transfer successfully completed.", said)
+        code, out = rig.sim_done(sim)
+        check(code == 0, "simulator: " + out)
+        check(g.find("push button", "Go").get_state_set().contains(Atspi.StateType.SHOWING),
+              "the chooser did not come back")
+        g.click("Done")
+    finally:
+        rig.close()
+
+
+def pick_port(entry):
+    """Picks an entry of the Serial Port list with the keyboard, also the one it shows."""
+    combo = g.find("combo box", "Serial Port")
+    items = [g._name(c) for c in g._children(g._children(combo)[0])]
+    g._fire(combo, "ShowMenu")
+    g.wait_for(lambda: g._children(combo)[0].get_state_set().contains(Atspi.StateType.SHOWING),
+               5, what="the port list")
+    g.key("Home", *(["Down"] * items.index(entry)), "Return")
+
+
+def enabled(caption):
+    return g.find("push button", caption).get_state_set().contains(Atspi.StateType.SENSITIVE)
+
+
+@case
+def cable_pulled():
+    """The cable is pulled in the middle of a save: within a second the port closes, writing the
+    running trace, and the user is told which port and device went away and what to do; the
+    actions become unavailable, Cancel ends the transfer with the earlier backup intact, and
+    picking the same port again opens it once the cable is back."""
+    rig = Rig({"Set": {"Tracing": 1}})
+    try:
+        old = model_bytes("MC-22", 1, "Old", 9)
+        write(rig.path("club.m22"), old)
+        write(rig.path("club.m22.dsc"), b"old description")
+        rig.start()
+        begin_save(rig, "Save one model to file.", rig.path("first.m22"), "traced")
+        rig.sim("--type", "MC-22", "--send-one", "--fast")
+        g.answer_dialog("OK", timeout=30)
+
+        begin_save(rig, "Save one model to file.", rig.path("club.m22"), "new")
+        rig.sim("--type", "MC-22", "--send-one")
+        g.wait_for(lambda: progress() >= 100, 10, what="100 bytes")
+        pulled = time.monotonic()
+        rig.cable.pull()
+        said = g.answer_dialog("OK", timeout=5)
+        check(time.monotonic() - pulled < 1.5, "the hang-up was noticed late")
+        check(said.startswith("COM1 (%s) has gone away" % rig.cable.near), said)
+        check("choose COM1 in the Serial Port list" in said, said)
+        check(os.path.getsize(rig.path("Vaultix.log")) > 0, "no trace written at the hang-up")
+        rig.shot("cable-pulled")
+        check(not enabled("Save one model to file."), "actions stay enabled")
+        g.click("Cancel")
+        said = g.answer_dialog("OK")
+        check(said.startswith("Transfer interrupted by user!"), said)
+        check(read(rig.path("club.m22")) == old, "the earlier backup changed")
+        check(read(rig.path("club.m22.dsc")) == b"old description", "its description changed")
+
+        pick_port("COM1")
+        said = g.answer_dialog("OK")
+        check(said.startswith("COM port could not be opened."), said)
+        rig.cable.plug()
+        pick_port("COM1")
+        g.wait_for(lambda: enabled("Save one model to file."), 5, what="the port to open")
+        one = model_bytes("MC-22", 3, "Again", 3)
+        write(rig.path("sent.m22"), one)
+        begin_save(rig, "Save one model to file.", rig.path("club.m22"), "again")
+        rig.sim("--type", "MC-22", "--send-one", "--fast", "--file", rig.path("sent.m22"))
+        said = g.answer_dialog("OK", timeout=30)
+        check(said.endswith("successfully transferred."), said)
+        check(read(rig.path("club.m22")) == one, "the save after the cable came back differs")
+    finally:
+        rig.close()
+
+
+@case
+def help_without_desktop_handler():
+    """Help shows the guide in the program's own window on a desktop whose opener knows no
+    program for web pages, and says plainly when the guide is missing."""
+    rig = Rig()
+    try:
+        tools = os.path.join(rig.dir, "bin")
+        os.makedirs(tools)
+        for name, body in (("xdg-open", "touch '%s'; exit 3" % rig.path("opener-called")),
+                           ("xdg-mime", "exit 0")):
+            with open(os.path.join(tools, name), "w") as f:
+                f.write("#!/bin/sh\n%s\n" % body)
+            os.chmod(os.path.join(tools, name), 0o755)
+        rig.start(env={"PATH": tools + ":/usr/bin:/bin"})
+        g.click("Help")
+        guide = g.find(g.WINDOW_ROLES, "Vaultix user guide", timeout=5)
+        text = g.text_of(g.find(("label", "text"), None, within=guide))
+        check("Serial ports on Linux" in text, text[:200])
+        check(not os.path.exists(rig.path("opener-called")), "the failing opener was used")
+        rig.shot("guide-window")
+        g.click("Close", within=guide)
+        g.wait_for(lambda: len(g.windows()) == 1, 5, what="the guide window to close")
+        g.stop_app()
+
+        os.remove(os.path.join(rig.prog, "user-guide.html"))
+        rig.start()
+        g.click("Help")
+        said = g.answer_dialog("OK")
+        check(said.startswith("The user guide is missing: %s" %
+                              os.path.join(rig.prog, "user-guide.html")), said)
+    finally:
+        rig.close()
+
+
+@case
+def port_chosen_in_dialog():
+    """A stored port outside the list brings up "Select Port"; the port chosen there shows in
+    the Serial Port list, is written back at Close, and the next start opens it without
+    asking."""
+    rig = Rig({"Set": {"Port": 7}})
+    try:
+        rig.start()
+        dialog = g.find(g.WINDOW_ROLES, "Select Port", timeout=5)
+        combo = g.find("combo box", None, within=dialog)
+        if g._name(combo) != "COM1":
+            g.select_combo(combo, "COM1")
+        g.click("OK", within=dialog)
+        g.wait_for(lambda: any(g._name(w) == TITLE for w in g.windows()) and
+                   all(g._name(w) != "Select Port" for w in g.windows()), 5,
+                   what="the main window alone")
+        g._S.main_window = None
+        check(g._name(g.find("combo box", "Serial Port")) == "COM1", "the chosen port is not shown")
+        check(enabled("Save one model to file."), "the port did not open")
+        g.click("Close", settle=0)
+        check(rig.exited(1.0) == 0, "Close did not end the program")
+        check(rig.settings()["Set"]["Port"] == "0", rig.settings())
+
+        rig.start()
+        time.sleep(0.5)
+        check([g._name(w) for w in g.windows()] == [TITLE], "asked again at the next start")
+        check(enabled("Save one model to file."), "the port did not open at the next start")
+    finally:
+        rig.close()
+
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2 or sys.argv[1] not in CASES:
+        sys.exit("usage: cases.py {%s}" % ",".join(CASES))
+    started = time.monotonic()
+    CASES[sys.argv[1]]()
+    print("%s passed in %.1f s" % (sys.argv[1], time.monotonic() - started))
