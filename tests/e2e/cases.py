@@ -55,7 +55,8 @@ def begin_save(rig, button, path, description):
 @case
 def save_one_and_all():
     """Save one model, then all models with the block protocol: the files hold exactly what the
-    transmitter sent, the description file what was typed, and every block was acknowledged."""
+    transmitter sent, the description file what was typed, and every block was acknowledged.
+    Cancel during a save of the same name keeps the earlier backup and its description."""
     rig = Rig()
     try:
         rig.start()
@@ -70,6 +71,16 @@ def save_one_and_all():
         check(code == 0, "simulator: " + out)
         check(read(rig.path("club.m22")) == one, "saved model differs from what was sent")
         check(read(rig.path("club.m22.dsc")) == b"Field day\r\nline 2", "description file")
+
+        begin_save(rig, "Save one model to file.", rig.path("club.m22"), "replaced?")
+        stalled = rig.sim("--type", "MC-22", "--send-one", "--stall-after", "300")
+        g.wait_for(lambda: progress() >= 300, 10, what="300 bytes")
+        g.click("Cancel")
+        stalled.kill()
+        said = g.answer_dialog("OK")
+        check(said.startswith("Transfer interrupted by user!"), said)
+        check(read(rig.path("club.m22")) == one, "Cancel lost the earlier backup")
+        check(read(rig.path("club.m22.dsc")) == b"Field day\r\nline 2", "its description changed")
 
         models = [model_bytes("MC-22", n, "Model %d" % n, n) for n in (1, 2, 3)]
         write(rig.path("sent.a22"), b"".join(models))
