@@ -173,6 +173,18 @@ def fully_visible(item):
     return inside and cell.width >= len(g._name(item)) * 0.45 * cell.height
 
 
+def transmitter_receives(rig, unit, instruction, outcome):
+    """The simulator receives a restore and checks it byte for byte against unit, while the
+    instruction and the outcome are answered."""
+    sim = rig.sim("--type", "MC-22", "--receive", "--file", unit)
+    said = g.answer_dialog("OK")
+    check(said.startswith(instruction), said)
+    said = g.answer_dialog("OK", timeout=30)
+    check(said == outcome, said)
+    code, out = rig.sim_done(sim)
+    check(code == 0, "simulator: " + out)
+
+
 @case
 def restore_one_and_chooser():
     """Restore one model, then single models of an all-models file through the chooser: the
@@ -194,13 +206,9 @@ def restore_one_and_chooser():
         check(g.text_of(g.find("text", None, description=MEMO)) ==
               "No file description available.", "memo")
         g.click("OK")
-        sim = rig.sim("--type", "MC-22", "--receive", "--file", rig.path("unit0"))
-        said = g.answer_dialog("OK")
-        check(said.startswith("Now start reception of data at your transmitter."), said)
-        said = g.answer_dialog("OK", timeout=30)
-        check(said == 'Model "Ascender" successfully transferred.', said)
-        code, out = rig.sim_done(sim)
-        check(code == 0, "simulator: " + out)
+        transmitter_receives(rig, rig.path("unit0"),
+                             "Now start reception of data at your transmitter.",
+                             'Model "Ascender" successfully transferred.')
 
         g.click("Restore all models from file.")
         g.fill_file_dialog(rig.path("club.a22"))
@@ -214,13 +222,9 @@ def restore_one_and_chooser():
         check(all(fully_visible(e) for e in entries), "a chooser entry is cut off")
         g.click(entries[1], settle=0.1)
         g.click("Go")
-        sim = rig.sim("--type", "MC-22", "--receive", "--file", rig.path("unit1"))
-        said = g.answer_dialog("OK")
-        check(said.startswith("Now prepare your transmitter to receive one model's data."), said)
-        said = g.answer_dialog("OK", timeout=30)
-        check(said == "Transfer successfully completed.", said)
-        code, out = rig.sim_done(sim)
-        check(code == 0, "simulator: " + out)
+        transmitter_receives(rig, rig.path("unit1"),
+                             "Now prepare your transmitter to receive one model's data.",
+                             "Transfer successfully completed.")
         check(g.find("push button", "Go").get_state_set().contains(Atspi.StateType.SHOWING),
               "the chooser did not come back")
         g.click("Done")
