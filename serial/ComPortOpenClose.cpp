@@ -28,7 +28,9 @@ TPortPrompt CurrentPrompt() {
     return InstalledPrompt();
 }
 
-// Windows error numbers, negated, as the device layer reports a failed open.
+// The classic system codes of a failed open (file not found, path not found, access denied),
+// negated. The dispatcher here already reports a failed open as ecBadId, ecAlreadyOpen or a
+// line error code, so these only serve a device layer that still gives the classic codes.
 constexpr std::int32_t SysFileNotFound = -2;
 constexpr std::int32_t SysPathNotFound = -3;
 constexpr std::int32_t SysAccessDenied = -5;
