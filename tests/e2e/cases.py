@@ -4,52 +4,20 @@ its controls as a person would, with the transmitter simulator at the far end of
 pseudo-terminal cable. Each case is one CTest test: `cases.py NAME`."""
 
 import os
-import re
 import sys
-import subprocess
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import gui_driver as g  # noqa: E402
-from rig import Rig, model_bytes  # noqa: E402
-
 from gi.repository import Atspi  # noqa: E402
-
-TITLE = "Save your valuable Transmitter settings to your PC"
-MEMO = re.compile("^Select model to restore")
-
-
-CASES = {}
+from rig import Rig, case, check, main, model_bytes, read, write  # noqa: E402
+from window import (MEMO, TITLE, begin_save, enabled, fully_visible, on_screen,  # noqa: E402
+                    pick_port, progress, transmitter_receives, window_titles)
 
 
-def case(function):
-    """A case of its own: one CTest test each (the build finds them by this decorator)."""
-    CASES[function.__name__] = function
-    return function
 
 
-def check(cond, what):
-    if not cond:
-        raise AssertionError(what)
 
-
-def write(path, data):
-    with open(path, "wb") as f:
-        f.write(data)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def begin_save(rig, button, path, description):
-    """From the Buttons page to the instruction before the transmitter sends."""
-    g.click(button)
-    g.fill_file_dialog(path)
-    g.set_text(g.find("text", None, description=MEMO), description)
-    g.click("OK")
-    return g.answer_dialog("OK")
 
 
 @case
@@ -95,23 +63,7 @@ def save_one_and_all():
         rig.close()
 
 
-def window_titles():
-    """Titles of the program's visible X windows, as a window manager would show them."""
-    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(g._S.app.pid)],
-                           env=g._tool_env(), capture_output=True, text=True).stdout.split()
-    return [subprocess.run(["xdotool", "getwindowname", w], env=g._tool_env(),
-                           capture_output=True, text=True).stdout.strip() for w in found]
 
-
-def on_screen(window):
-    e = window.get_extents(Atspi.CoordType.SCREEN)
-    return e.x >= 0 and e.y >= 0 and e.x + e.width <= 1280 and e.y + e.height <= 1024
-
-
-def progress():
-    """The bytes the progress label counts, once it shows a count."""
-    label = g.find_all("label", re.compile(r"bytes of \d+ transferred"))
-    return int(re.search(r"(\d+) bytes of", g.text_of(label[0])).group(1)) if label else 0
 
 
 @case
@@ -162,27 +114,6 @@ def close_in_every_state():
         rig.close()
 
 
-def fully_visible(item):
-    """Whether a list entry's whole text fits in its cell and the cell inside the list's visible
-    area. The chooser's font has a fixed pitch, whose letters are about half as wide as a line
-    is high; a cell cut to a few letters (" 7 A...") is far narrower than that."""
-    cell = item.get_extents(Atspi.CoordType.SCREEN)
-    view = item.get_parent().get_extents(Atspi.CoordType.SCREEN)
-    inside = (cell.x >= view.x and cell.x + cell.width <= view.x + view.width and
-              cell.y >= view.y and cell.y + cell.height <= view.y + view.height)
-    return inside and cell.width >= len(g._name(item)) * 0.45 * cell.height
-
-
-def transmitter_receives(rig, unit, instruction, outcome):
-    """The simulator receives a restore and checks it byte for byte against unit, while the
-    instruction and the outcome are answered."""
-    sim = rig.sim("--type", "MC-22", "--receive", "--file", unit)
-    said = g.answer_dialog("OK")
-    check(said.startswith(instruction), said)
-    said = g.answer_dialog("OK", timeout=30)
-    check(said == outcome, said)
-    code, out = rig.sim_done(sim)
-    check(code == 0, "simulator: " + out)
 
 
 @case
@@ -232,18 +163,6 @@ def restore_one_and_chooser():
         rig.close()
 
 
-def pick_port(entry):
-    """Picks an entry of the Serial Port list with the keyboard, also the one it shows."""
-    combo = g.find("combo box", "Serial Port")
-    items = [g._name(c) for c in g._children(g._children(combo)[0])]
-    g._fire(combo, "ShowMenu")
-    g.wait_for(lambda: g._children(combo)[0].get_state_set().contains(Atspi.StateType.SHOWING),
-               5, what="the port list")
-    g.key("Home", *(["Down"] * items.index(entry)), "Return")
-
-
-def enabled(caption):
-    return g.find("push button", caption).get_state_set().contains(Atspi.StateType.SENSITIVE)
 
 
 @case
@@ -362,10 +281,5 @@ def port_chosen_in_dialog():
         rig.close()
 
 
-
 if __name__ == "__main__":
-    if len(sys.argv) != 2 or sys.argv[1] not in CASES:
-        sys.exit("usage: cases.py {%s}" % ",".join(CASES))
-    started = time.monotonic()
-    CASES[sys.argv[1]]()
-    print("%s passed in %.1f s" % (sys.argv[1], time.monotonic() - started))
+    main()

@@ -12,6 +12,7 @@ import random
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -152,3 +153,37 @@ class Rig:
         self.cable.pull()
         if not os.environ.get("VAULTIX_E2E_KEEP"):
             shutil.rmtree(self.dir, ignore_errors=True)
+
+
+# ---- cases ------------------------------------------------------------------------------------
+CASES = {}
+
+
+def case(function):
+    """A case of its own: one CTest test each (the build finds them by this decorator)."""
+    CASES[function.__name__] = function
+    return function
+
+
+def check(cond, what):
+    if not cond:
+        raise AssertionError(what)
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def main():
+    """Runs the case named on the command line: `python3 FILE NAME`."""
+    if len(sys.argv) != 2 or sys.argv[1] not in CASES:
+        sys.exit("usage: %s {%s}" % (os.path.basename(sys.argv[0]), ",".join(CASES)))
+    started = time.monotonic()
+    CASES[sys.argv[1]]()
+    print("%s passed in %.1f s" % (sys.argv[1], time.monotonic() - started))

@@ -1,0 +1,76 @@
+"""Steps and looks through the main window that several cases share."""
+
+import re
+import subprocess
+
+import gui_driver as g
+from gi.repository import Atspi
+from rig import check
+
+TITLE = "Save your valuable Transmitter settings to your PC"
+MEMO = re.compile("^Select model to restore")
+
+
+def begin_save(rig, button, path, description):
+    """From the Buttons page to the instruction before the transmitter sends."""
+    g.click(button)
+    g.fill_file_dialog(path)
+    g.set_text(g.find("text", None, description=MEMO), description)
+    g.click("OK")
+    return g.answer_dialog("OK")
+
+
+def window_titles():
+    """Titles of the program's visible X windows, as a window manager would show them."""
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(g._S.app.pid)],
+                           env=g._tool_env(), capture_output=True, text=True).stdout.split()
+    return [subprocess.run(["xdotool", "getwindowname", w], env=g._tool_env(),
+                           capture_output=True, text=True).stdout.strip() for w in found]
+
+
+def on_screen(window):
+    e = window.get_extents(Atspi.CoordType.SCREEN)
+    return e.x >= 0 and e.y >= 0 and e.x + e.width <= 1280 and e.y + e.height <= 1024
+
+
+def progress():
+    """The bytes the progress label counts, once it shows a count."""
+    label = g.find_all("label", re.compile(r"bytes of \d+ transferred"))
+    return int(re.search(r"(\d+) bytes of", g.text_of(label[0])).group(1)) if label else 0
+
+
+def fully_visible(item):
+    """Whether a list entry's whole text fits in its cell and the cell inside the list's visible
+    area. The chooser's font has a fixed pitch, whose letters are about half as wide as a line
+    is high; a cell cut to a few letters (" 7 A...") is far narrower than that."""
+    cell = item.get_extents(Atspi.CoordType.SCREEN)
+    view = item.get_parent().get_extents(Atspi.CoordType.SCREEN)
+    inside = (cell.x >= view.x and cell.x + cell.width <= view.x + view.width and
+              cell.y >= view.y and cell.y + cell.height <= view.y + view.height)
+    return inside and cell.width >= len(g._name(item)) * 0.45 * cell.height
+
+
+def transmitter_receives(rig, unit, instruction, outcome):
+    """The simulator receives a restore and checks it byte for byte against unit, while the
+    instruction and the outcome are answered."""
+    sim = rig.sim("--type", "MC-22", "--receive", "--file", unit)
+    said = g.answer_dialog("OK")
+    check(said.startswith(instruction), said)
+    said = g.answer_dialog("OK", timeout=30)
+    check(said == outcome, said)
+    code, out = rig.sim_done(sim)
+    check(code == 0, "simulator: " + out)
+
+
+def pick_port(entry):
+    """Picks an entry of the Serial Port list with the keyboard, also the one it shows."""
+    combo = g.find("combo box", "Serial Port")
+    items = [g._name(c) for c in g._children(g._children(combo)[0])]
+    g._fire(combo, "ShowMenu")
+    g.wait_for(lambda: g._children(combo)[0].get_state_set().contains(Atspi.StateType.SHOWING),
+               5, what="the port list")
+    g.key("Home", *(["Down"] * items.index(entry)), "Return")
+
+
+def enabled(caption):
+    return g.find("push button", caption).get_state_set().contains(Atspi.StateType.SENSITIVE)
