@@ -11,6 +11,7 @@
 
 #include "app/ClickLabel.h"
 #include "app/ModelChooserList.h"
+#include "platform/ProgramPlaces.h"
 #include "serial/ComPort.h"
 #include "transfer/TransferEngine.h"
 #include "transfer/TransferPort.h"
@@ -45,8 +46,8 @@ class TScreen;
 struct TScreenOptions {
     // "DEBUG" as the first argument: the test type and the debug controls.
     bool Debug = false;
-    // Folder of the settings file, the user guide and the dialogs' start, with a trailing
-    // separator; empty: the program's own folder.
+    // One folder for the settings file, the user guide and the dialogs' start; empty: the
+    // program's own places.
     QString ProgramDir;
     // Whether closing writes the settings file (the demonstration leaves it alone).
     bool WriteSettings = true;
@@ -72,8 +73,6 @@ struct TFileDialogState {
 class TScreen final : public QWidget, public transfer::TTransferWindow {
 public:
     static constexpr char Caption[] = "Save your valuable Transmitter settings to your PC";
-    static constexpr char SettingsFileName[] = "Vaultix.ini";
-    static constexpr char HelpFileName[] = "user-guide.html";
     static constexpr char HomePageUrl[] = "https://vaultix.example.org/";
     static constexpr char CharityUrl[] = "https://vaultix.example.org/giving.html";
     static constexpr char AuthorMailUrl[] =
@@ -159,7 +158,7 @@ public:
     // The file chosen in the flow's dialog, for all its later steps.
     QString FileName;
     bool DebugMode() const { return FOptions.Debug; }
-    const QString& ProgramDir() const { return FProgramDir; }
+    const platform::TProgramPlaces& ProgramPlaces() const { return FPlaces; }
 
     // ---- Start-up and settings ----------------------------------------------------------
     void FormCreate(QObject* Sender);
@@ -252,7 +251,7 @@ private:
     TScreenOptions FOptions;
     QString FProgressText;
     QTimer* FProgressRefresh = nullptr;
-    QString FProgramDir;
+    platform::TProgramPlaces FPlaces;
     transfer::TTransferPortOf<serial::TOxComPort> FPortLink{Port};
     transfer::TTransferEngine Engine{FPortLink, *this};
     transfer::TIdleHandler FIdleHandler = transfer::ihMonitorIdle;

@@ -9,12 +9,11 @@
 #include "platform/ComPortMap.h"
 #include "platform/IdleDriver.h"
 #include "platform/ProfileFile.h"
+#include "platform/ProgramPlaces.h"
 #include "serial/SystemErrorCodes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QDir>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QPushButton>
@@ -32,12 +31,6 @@ constexpr char SetSection[] = "Set";
 constexpr char PortsSection[] = "Ports";
 constexpr int DefaultPortIndex = 0;
 
-QString OwnFolder() {
-    QString Dir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
-    if (!Dir.endsWith(QDir::separator())) Dir += QDir::separator();
-    return Dir;
-}
-
 // "COM3" → path entries of the settings file pin COM ports to devices.
 void ReadPortOverrides(const platform::TProfileFile& Settings) {
     for (int Number = 1; Number <= platform::MaxComPort; ++Number) {
@@ -50,8 +43,9 @@ void ReadPortOverrides(const platform::TProfileFile& Settings) {
 
 TScreen::TScreen(platform::TIdleDriver& AIdle, TScreenOptions Options)
     : QWidget(nullptr), Idle(AIdle), FOptions(std::move(Options)) {
-    FProgramDir = FOptions.ProgramDir.isEmpty() ? OwnFolder() : FOptions.ProgramDir;
-    if (!FProgramDir.endsWith(QDir::separator())) FProgramDir += QDir::separator();
+    FPlaces = FOptions.ProgramDir.isEmpty()
+                  ? platform::OwnProgramPlaces()
+                  : platform::PortablePlaces(FOptions.ProgramDir.toStdString());
     setObjectName(QStringLiteral("Screen"));
     BuildLayout();
     ApplyPortConfiguration();
@@ -93,10 +87,10 @@ void TScreen::ApplyPortConfiguration() {
 
 void TScreen::FormCreate(QObject*) {
     std::optional<platform::TProfileFile> Settings;
-    Settings.emplace((FProgramDir + QString::fromLatin1(SettingsFileName)).toStdString());
-    ApplicationHelpFile() = FProgramDir + QString::fromLatin1(HelpFileName);
-    SaveDialog1.InitialDir = FProgramDir;
-    OpenDialog1.InitialDir = FProgramDir;
+    Settings.emplace(FPlaces.SettingsFile);
+    ApplicationHelpFile() = QString::fromStdString(FPlaces.GuideFile);
+    SaveDialog1.InitialDir = QString::fromStdString(FPlaces.DialogFolder);
+    OpenDialog1.InitialDir = QString::fromStdString(FPlaces.DialogFolder);
     move(Settings->ReadInteger(SetSection, "PosX", 0),
          Settings->ReadInteger(SetSection, "PosY", 0));
     KeepOnScreen();
@@ -163,8 +157,7 @@ void TScreen::KeepOnScreen() {
 
 void TScreen::FormDestroy(QObject*) {
     if (!FOptions.WriteSettings) return;
-    platform::TProfileFile Settings(
-        (FProgramDir + QString::fromLatin1(SettingsFileName)).toStdString());
+    platform::TProfileFile Settings(FPlaces.SettingsFile);
     Settings.WriteInteger(SetSection, "PosX", x());
     Settings.WriteInteger(SetSection, "PosY", y());
     Settings.WriteInteger(SetSection, "Transmitter", TxBox->currentIndex());
