@@ -1,0 +1,63 @@
+#include "platform/PortInfo.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace vaultix::platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string FirstLine(const fs::path& File) {
+    std::ifstream In(File);
+    std::string Line;
+    std::getline(In, Line);
+    while (!Line.empty() && (Line.back() == ' ' || Line.back() == '\r'))
+        Line.pop_back();
+    return Line;
+}
+
+// The USB device a tty belongs to: the nearest folder above its sysfs device that carries a
+// vendor id (a USB interface sits between them for most adapters).
+fs::path UsbDeviceOf(const fs::path& TtyClassEntry) {
+    std::error_code Error;
+    fs::path Folder = fs::canonical(TtyClassEntry / "device", Error);
+    if (Error) return {};
+    for (int Depth = 0; Depth < 4 && !Folder.empty() && Folder.has_relative_path(); ++Depth) {
+        if (fs::exists(Folder / "idVendor", Error)) return Folder;
+        Folder = Folder.parent_path();
+    }
+    return {};
+}
+
+} // namespace
+
+TDeviceInfo DescribeDevice(const std::string& DevicePath, const std::string& SysRoot) {
+    TDeviceInfo Info;
+    Info.Path = DevicePath;
+    std::error_code Error;
+    const fs::path Real = fs::canonical(DevicePath, Error);
+    Info.Present = !Error;
+    // A link (a udev name, a pinned path) is described by the device it names.
+    const std::string Name = (Info.Present ? Real : fs::path(DevicePath)).filename().string();
+    if (Name.empty()) return Info;
+    const fs::path Usb = UsbDeviceOf(fs::path(SysRoot) / "class" / "tty" / Name);
+    if (Usb.empty()) return Info;
+    Info.Usb = true;
+    Info.Maker = FirstLine(Usb / "manufacturer");
+    Info.Product = FirstLine(Usb / "product");
+    Info.Serial = FirstLine(Usb / "serial");
+    return Info;
+}
+
+std::string DeviceSummary(const TDeviceInfo& Info) {
+    if (!Info.Present) return Info.Path + " \u2014 not present";
+    std::string What = Info.Maker;
+    if (!Info.Product.empty()) What += (What.empty() ? "" : " ") + Info.Product;
+    if (What.empty() && Info.Usb) What = "USB adapter";
+    return What.empty() ? Info.Path : Info.Path + " \u2014 " + What;
+}
+
+} // namespace vaultix::platform
