@@ -8,6 +8,7 @@
 #include "app/UserDialogs.h"
 #include "platform/ComPortMap.h"
 #include "platform/IdleDriver.h"
+#include "platform/PortOverrides.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramPlaces.h"
 #include "serial/SystemErrorCodes.h"
@@ -28,16 +29,7 @@ namespace vaultix::app {
 namespace {
 
 constexpr char SetSection[] = "Set";
-constexpr char PortsSection[] = "Ports";
 constexpr int DefaultPortIndex = 0;
-
-// "COM3" → path entries of the settings file pin COM ports to devices.
-void ReadPortOverrides(const platform::TProfileFile& Settings) {
-    for (int Number = 1; Number <= platform::MaxComPort; ++Number) {
-        const auto Path = Settings.ReadString(PortsSection, "COM" + std::to_string(Number));
-        if (Path && !Path->empty()) platform::SetPortOverride(Number, *Path);
-    }
-}
 
 } // namespace
 
@@ -121,7 +113,7 @@ void TScreen::FormCreate(QObject*) {
 
     ShowPage(transfer::npButtons);
     if (Settings->ReadBool(SetSection, "Tracing", false)) Port.SetTracing(serial::tlOn);
-    ReadPortOverrides(*Settings);
+    platform::ReadPortOverrides(*Settings);
     for (const auto& [Number, Path] : FOptions.PortOverrides)
         platform::SetPortOverride(Number, Path);
     Settings.reset();
