@@ -15,6 +15,7 @@
 #include "serial/ComPort.h"
 #include "transfer/TransferEngine.h"
 #include "transfer/TransferPort.h"
+#include "transfer/TransferWatch.h"
 #include "transfer/TransferWindow.h"
 
 #include <QString>
@@ -111,6 +112,8 @@ public:
     QComboBox* TxBox = nullptr;
     QLabel* ComLabel = nullptr;
     QComboBox* ComBox = nullptr;
+    // The device behind the selected port ("/dev/ttyUSB0 — FTDI FT232R USB UART").
+    QLabel* ComDeviceLabel = nullptr;
     // ---- NB1 ----------------------------------------------------------------------------
     QStackedWidget* NB1 = nullptr;
     // Page 0, Buttons
@@ -123,6 +126,8 @@ public:
     TClickLabel* TL = nullptr;
     QLabel* ProgressLabel = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
+    // What to check when nothing moves.
+    QLabel* HintLabel = nullptr;
     QPushButton* AbortBtn = nullptr;
     QPushButton* Send40aa = nullptr;
     QCheckBox* CTSMON = nullptr;
@@ -241,6 +246,14 @@ private:
     // which port and device it was and what to do. True while a transfer that ran at that moment
     // waits on its page to be cancelled.
     bool PortLost();
+    // The Serial Port list's entries, its hint and the label beside it: the device behind each
+    // COM number, read afresh.
+    void DescribePorts();
+    // The hint of a running transfer; Start begins watching a new one.
+    void StartHint();
+    void UpdateHint();
+    // What the port-open message adds: which program holds the device, or that it is missing.
+    std::string PortOpenDetails();
     int SelectedModel() const;
 
     // Shows the progress text that came last, and keeps the label from being redrawn again
@@ -257,6 +270,8 @@ private:
     transfer::TIdleHandler FIdleHandler = transfer::ihMonitorIdle;
     bool FTerminating = false;
     bool FTransferStranded = false;
+    transfer::TTransferWatch FWatch;
+    QTimer* FHintTimer = nullptr;
     bool FDestroyed = false;
 };
 

@@ -1,6 +1,8 @@
 // The controls of the main window and what each of them runs.
 
 #include "app/ApplicationErrors.h"
+#include "app/ElidedLabel.h"
+#include "app/PortComboBox.h"
 #include "app/Screen.h"
 #include "app/UserDialogs.h"
 
@@ -78,6 +80,11 @@ void TScreen::BuildLayout() {
     connect(FProgressRefresh, &QTimer::timeout, this, [this] {
         if (ProgressLabel->text() != FProgressText) RefreshProgressLabel();
     });
+    // The hint of a silent transfer counts its seconds.
+    FHintTimer = new QTimer(this);
+    FHintTimer->setInterval(1000);
+    FHintTimer->setTimerType(Qt::PreciseTimer);
+    connect(FHintTimer, &QTimer::timeout, this, [this] { UpdateHint(); });
     WireHandlers();
 }
 
@@ -121,7 +128,10 @@ QWidget* TScreen::BuildTitlePanel() {
 QWidget* TScreen::BuildSettingsRow() {
     auto* Box = new QFrame(this);
     Box->setFrameShape(QFrame::StyledPanel);
-    auto* Row = new QHBoxLayout(Box);
+    auto* Rows = new QVBoxLayout(Box);
+    Rows->setSpacing(2);
+    auto* Row = new QHBoxLayout;
+    Rows->addLayout(Row);
     SettingsLabel = new QLabel(Text("Settings:"), Box);
     TxLabel = new QLabel(Text("Transmitter"), Box);
     TxBox = new QComboBox(Box);
@@ -130,11 +140,17 @@ QWidget* TScreen::BuildSettingsRow() {
         TxBox->addItem(Text(Row.TxBoxEntry));
     TxLabel->setBuddy(TxBox);
     ComLabel = new QLabel(Text("Serial Port"), Box);
-    ComBox = new QComboBox(Box);
+    auto* Ports = new TPortComboBox(Box);
+    Ports->BeforePopup = [this] { DescribePorts(); };
+    ComBox = Ports;
     ComBox->setObjectName(QStringLiteral("ComBox"));
     for (int Number = 1; Number <= 4; ++Number)
         ComBox->addItem(QStringLiteral("COM%1").arg(Number));
     ComLabel->setBuddy(ComBox);
+    ComDeviceLabel = new TElidedLabel(Box);
+    ComDeviceLabel->setObjectName(QStringLiteral("ComDeviceLabel"));
+    ComDeviceLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ComDeviceLabel->setAccessibleDescription(QStringLiteral("port device"));
 
     QFont Bold = SettingsLabel->font();
     Bold.setBold(true);
@@ -146,6 +162,8 @@ QWidget* TScreen::BuildSettingsRow() {
     Row->addSpacing(8);
     Row->addWidget(ComLabel);
     Row->addWidget(ComBox);
+    // The device behind the selected port, under the lists.
+    Rows->addWidget(ComDeviceLabel);
     return Box;
 }
 
@@ -203,13 +221,22 @@ QWidget* TScreen::BuildTransferPage() {
     Anhalten->setObjectName(QStringLiteral("Anhalten"));
     Anhalten->setToolTip(Text("TX ---> PC"));
 
+    HintLabel = new QLabel(Page);
+    HintLabel->setObjectName(QStringLiteral("HintLabel"));
+    HintLabel->setAccessibleDescription(QStringLiteral("hint"));
+    HintLabel->setWordWrap(true);
+    HintLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Room for the longest hint, so that the window keeps its size when one shows.
+    HintLabel->setMinimumHeight(HintLabel->fontMetrics().lineSpacing() * 3);
+
     Grid->addWidget(TL, 0, 0);
     Grid->addWidget(ProgressLabel, 0, 1, 1, 3);
     Grid->addWidget(ProgressBar1, 1, 0, 1, 4);
-    Grid->addWidget(Send40aa, 2, 0);
-    Grid->addWidget(CTSMON, 2, 1);
-    Grid->addWidget(Anhalten, 2, 2);
-    Grid->addWidget(AbortBtn, 2, 3);
+    Grid->addWidget(HintLabel, 2, 0, 1, 4);
+    Grid->addWidget(Send40aa, 3, 0);
+    Grid->addWidget(CTSMON, 3, 1);
+    Grid->addWidget(Anhalten, 3, 2);
+    Grid->addWidget(AbortBtn, 3, 3);
     Grid->setColumnStretch(1, 1);
     return Page;
 }

@@ -2,7 +2,6 @@
 // serial port and the transmitter type.
 
 #include "app/ApplicationErrors.h"
-#include "app/PortAccess.h"
 #include "app/Program.h"
 #include "app/Screen.h"
 #include "app/UserDialogs.h"
@@ -11,7 +10,6 @@
 #include "platform/PortOverrides.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramPlaces.h"
-#include "serial/SystemErrorCodes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -173,15 +171,15 @@ void TScreen::ComBoxChange(QObject*) {
     } catch (...) {
         ShowChosenPort();
         std::string Text = PortOpenFailedMessage;
-        const std::string Device = platform::ComPortPath(Port.ComNumber());
-        std::optional<TDeviceAccess> Access = DeniedDeviceAccess(Device);
-        if (!Access && serial::IsAccessDenied(Port.LastOpenError())) Access = DeviceAccess(Device);
-        if (Access) Text += "\r" + PortAccessHint(*Access);
+        if (const std::string Details = PortOpenDetails(); !Details.empty())
+            Text += "\r" + Details;
         AL1Update(this);
+        DescribePorts();
         ShowMessage(this, mkError, Text);
         return;
     }
     AL1Update(this);
+    DescribePorts();
 }
 
 bool TScreen::PortLost() {

@@ -58,9 +58,14 @@ void TScreen::InstallIdleHandler(transfer::TIdleHandler Handler) {
                 return;
             }
             TransferIdle(this, Done);
+            // Bytes that moved are seen at once, and a hint goes as soon as they do.
+            UpdateHint();
         });
+        StartHint();
     } else {
         FTransferStranded = false;
+        FHintTimer->stop();
+        HintLabel->clear();
         Idle.SetIdleHandler([this](bool& Done) {
             PortLost();
             MonitorIdle(this, Done);

@@ -40,6 +40,7 @@ TDeviceInfo DescribeDevice(const std::string& DevicePath, const std::string& Sys
     std::error_code Error;
     const fs::path Real = fs::canonical(DevicePath, Error);
     Info.Present = !Error;
+    if (Info.Present && Real != fs::path(DevicePath)) Info.RealPath = Real.string();
     // A link (a udev name, a pinned path) is described by the device it names.
     const std::string Name = (Info.Present ? Real : fs::path(DevicePath)).filename().string();
     if (Name.empty()) return Info;
@@ -54,10 +55,12 @@ TDeviceInfo DescribeDevice(const std::string& DevicePath, const std::string& Sys
 
 std::string DeviceSummary(const TDeviceInfo& Info) {
     if (!Info.Present) return Info.Path + " \u2014 not present";
+    const std::string Where =
+        Info.RealPath.empty() ? Info.Path : Info.Path + " (" + Info.RealPath + ")";
     std::string What = Info.Maker;
     if (!Info.Product.empty()) What += (What.empty() ? "" : " ") + Info.Product;
     if (What.empty() && Info.Usb) What = "USB adapter";
-    return What.empty() ? Info.Path : Info.Path + " \u2014 " + What;
+    return What.empty() ? Where : Where + " \u2014 " + What;
 }
 
 } // namespace vaultix::platform

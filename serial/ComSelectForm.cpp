@@ -1,6 +1,7 @@
 #include "serial/ComSelectForm.h"
 
 #include "platform/ComPortMap.h"
+#include "platform/PortInfo.h"
 #include "platform/PortProbe.h"
 
 #include <QComboBox>
@@ -28,6 +29,7 @@ TComSelectForm::TComSelectForm(QWidget* Parent)
       Bevel1(Named(new QFrame(this), "Bevel1")), Label1(Named(new QLabel(this), "Label1")),
       Label2(Named(new QLabel(this), "Label2")),
       PortsComboBox(Named(new QComboBox(this), "PortsComboBox")),
+      DeviceLabel(Named(new QLabel(this), "DeviceLabel")),
       OkBtn(Named(new QPushButton(this), "OkBtn")),
       AbortBtn(Named(new QPushButton(this), "AbortBtn")) {
     setObjectName(QStringLiteral("ComSelectForm"));
@@ -37,7 +39,7 @@ TComSelectForm::TComSelectForm(QWidget* Parent)
     QFont face(QStringLiteral("MS Sans Serif"), 8);
     face.setStyleHint(QFont::SansSerif);
     setFont(face);
-    setFixedSize(220, 131);
+    setFixedSize(220, 161);
 
     Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     Bevel1->setGeometry(8, 8, 201, 42);
@@ -64,12 +66,17 @@ TComSelectForm::TComSelectForm(QWidget* Parent)
 
     PortsComboBox->setEditable(false);
     PortsComboBox->setGeometry(8, 64, 201, PortsComboBox->sizeHint().height());
+    // What the highlighted entry is: two lines for a long device name and its adapter.
+    DeviceLabel->setWordWrap(true);
+    DeviceLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    DeviceLabel->setAccessibleDescription(QStringLiteral("port device"));
+    DeviceLabel->setGeometry(8, 64 + PortsComboBox->height() + 3, 201, 28);
 
     OkBtn->setText(QStringLiteral("OK"));
-    OkBtn->setGeometry(8, 95, 85, 27);
+    OkBtn->setGeometry(8, 125, 85, 27);
     OkBtn->setDefault(true);
     AbortBtn->setText(QStringLiteral("Cancel"));
-    AbortBtn->setGeometry(124, 95, 85, 27);
+    AbortBtn->setGeometry(124, 125, 85, 27);
 
     setTabOrder(OkBtn, AbortBtn);
     setTabOrder(AbortBtn, PortsComboBox);
@@ -79,7 +86,11 @@ TComSelectForm::TComSelectForm(QWidget* Parent)
         if (PortsComboBox->currentIndex() >= 0) done(mrOk);
     });
     connect(AbortBtn, &QPushButton::clicked, this, [this] { done(mrAbort); });
-    connect(PortsComboBox, &QComboBox::currentIndexChanged, this, [this] { UpdateOkBtn(); });
+    connect(PortsComboBox, &QComboBox::currentIndexChanged, this, [this](int Index) {
+        UpdateOkBtn();
+        ShowDevice(Index);
+    });
+    connect(PortsComboBox, &QComboBox::highlighted, this, [this](int Index) { ShowDevice(Index); });
 
     FormCreate();
 }
@@ -89,12 +100,20 @@ void TComSelectForm::FormCreate() {
         if (!platform::PortAvailable(number)) continue;
         PortsComboBox->addItem(QStringLiteral("COM%1").arg(number));
         // The device behind the name, for the user who has several adapters plugged in.
-        PortsComboBox->setItemData(PortsComboBox->count() - 1,
-                                   QString::fromStdString(platform::ComPortPath(number)),
-                                   Qt::ToolTipRole);
+        const std::string device = platform::ComPortPath(number);
+        PortsComboBox->setItemData(
+            PortsComboBox->count() - 1,
+            QString::fromStdString(platform::DeviceSummary(platform::DescribeDevice(device))),
+            Qt::ToolTipRole);
     }
     PortsComboBox->setCurrentIndex(PortsComboBox->count() > 0 ? 0 : -1);
     UpdateOkBtn();
+    ShowDevice(PortsComboBox->currentIndex());
+}
+
+void TComSelectForm::ShowDevice(int Index) {
+    DeviceLabel->setText(Index >= 0 ? PortsComboBox->itemData(Index, Qt::ToolTipRole).toString()
+                                    : QString());
 }
 
 void TComSelectForm::UpdateOkBtn() {

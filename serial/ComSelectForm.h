@@ -1,7 +1,8 @@
 #pragma once
 // The modal "Select Port" dialog: the way out when the configured port number is not valid. It
-// lists the serial ports COM1 to COM50 that exist (also those another program holds) and gives
-// the number of the one the user picks.
+// lists the serial ports COM1 to COM50 that exist (also those another program holds), read
+// afresh each time it is made, says what device the highlighted one is, and gives the number of
+// the one the user picks.
 
 #include <QDialog>
 
@@ -34,6 +35,8 @@ public:
     QLabel* const Label1;
     QLabel* const Label2;
     QComboBox* const PortsComboBox;
+    // The device behind the highlighted entry and, for a USB adapter, its maker and product.
+    QLabel* const DeviceLabel;
     QPushButton* const OkBtn;
     QPushButton* const AbortBtn;
 
@@ -43,6 +46,7 @@ public:
 private:
     void FormCreate();
     void UpdateOkBtn();
+    void ShowDevice(int Index);
 };
 
 } // namespace vaultix::serial

@@ -114,6 +114,8 @@ void TTransferEngine::Start() {
     FOutcome = toRunning;
     ++FGeneration;
     FBufferStart = FBufferEnd = 0;
+    FTaken = 0;
+    FOutOfStep = false;
     FLabelShown = false;
     FShownBar = -1;
     Window.InstallIdleHandler(ihTransferIdle);
@@ -183,7 +185,7 @@ void TTransferEngine::ReceiveStep() {
     if (AwaitHeader) {
         if (Port.InputCount() >= 2) {
             std::uint8_t Header[2];
-            Port.ReadBlock(Header, 2);
+            Take(Header, 2);
             AwaitHeader = false;
             if (Header[0] == MarkerLead) {
                 if (Header[1] == MarkerBlock) {
@@ -194,6 +196,7 @@ void TTransferEngine::ReceiveStep() {
             } else {
                 // No marker: the two bytes open the next block.
                 if (BlockNo == 0 && FTxRow == Mc24Row) Window.ShowAnhalten();
+                FOutOfStep = true;
                 DataFile.Write(Header, 2);
                 Count = 2;
                 ++BlockNo;
@@ -218,17 +221,30 @@ void TTransferEngine::ReceiveStep() {
 void TTransferEngine::TakeRestOfUnit(std::uint16_t Rest) {
     const std::uint16_t First =
         static_cast<std::uint16_t>(std::min<std::size_t>(Rest, TransferBuffer.size()));
-    Port.ReadBlock(TransferBuffer.data(), First);
+    Take(TransferBuffer.data(), First);
     ExtractModelName(Row(), std::span<const std::uint8_t>(TransferBuffer.data(), First), Count);
     DataFile.Write(TransferBuffer.data(), First);
     TakeToFile(Rest - First);
+}
+
+void TTransferEngine::Take(void* Buffer, std::uint16_t Size) {
+    Port.ReadBlock(Buffer, Size);
+    FTaken += Size;
+}
+
+std::uint64_t TTransferEngine::BytesMoved() {
+    if (Sending) {
+        const std::uint16_t Queued = Port.OutputCount();
+        return Count > Queued ? Count - Queued : 0;
+    }
+    return FTaken + Port.InputCount();
 }
 
 void TTransferEngine::TakeToFile(std::size_t Size) {
     while (Size > 0) {
         const auto Piece =
             static_cast<std::uint16_t>(std::min<std::size_t>(Size, TransferBuffer.size()));
-        Port.ReadBlock(TransferBuffer.data(), Piece);
+        Take(TransferBuffer.data(), Piece);
         DataFile.Write(TransferBuffer.data(), Piece);
         Size -= Piece;
     }

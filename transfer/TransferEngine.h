@@ -98,6 +98,13 @@ public:
     // The timer's event: ends a Pause.
     void TimerTimer();
 
+    // Bytes the transfer has moved so far: received (taken, markers included, and waiting) or
+    // sent (handed to the device).
+    std::uint64_t BytesMoved();
+    // A block-protocol receive saw a block begin without its header: a stray byte may have
+    // shifted the blocks, and the transmitter's end marker may never be read as one.
+    bool OutOfStep() const { return FOutOfStep; }
+
     bool Running() const { return FState != tsIdle; }
     bool Halted() const { return FState == tsHalted; }
     TTransferOutcome Outcome() const { return FOutcome; }
@@ -126,6 +133,8 @@ private:
     void Finish(TTransferOutcome Outcome);
     // Puts a receive's data file, then its staged description, in place of the chosen name's.
     void KeepReceivedFiles();
+    // ReadBlock, counting what this transfer took.
+    void Take(void* Buffer, std::uint16_t Size);
     void TakeToFile(std::size_t Size);
     void TakeRestOfUnit(std::uint16_t Rest);
     void LoadPiece();
@@ -138,6 +147,8 @@ private:
     TTransferWindow& Window;
 
     TState FState = tsIdle;
+    std::uint64_t FTaken = 0;
+    bool FOutOfStep = false;
     TTransferOutcome FOutcome = toNone;
     // Changes whenever a transfer starts or ends, so that a step resuming after Pause can tell
     // that its transfer was ended meanwhile.

@@ -43,9 +43,9 @@ class Cable:
     """Two linked pseudo-terminals: `near` for the program, `far` for the simulator. Pulling it
     ends socat, which hangs up both ends; plugging it in again brings the same paths back."""
 
-    def __init__(self, folder):
-        self.near = os.path.join(folder, "ttyNear")
-        self.far = os.path.join(folder, "ttyFar")
+    def __init__(self, folder, name=""):
+        self.near = os.path.join(folder, "ttyNear" + name)
+        self.far = os.path.join(folder, "ttyFar" + name)
         self.proc = None
         self.hold = None
 
@@ -138,11 +138,13 @@ class Rig:
             time.sleep(0.02)
         return None
 
-    def shot(self, name):
+    def shot(self, name, window="app"):
+        """A picture of the program's windows (or of one), when VAULTIX_E2E_SHOTS names a folder
+        for it."""
         folder = os.environ.get("VAULTIX_E2E_SHOTS")
         if folder:
             os.makedirs(folder, exist_ok=True)
-            g.screenshot(os.path.join(folder, name + ".png"))
+            g.screenshot(os.path.join(folder, name + ".png"), window=window)
 
     def close(self):
         for p in self.sims:

@@ -187,7 +187,9 @@ TEST_F(ScreenTest, APortThatCannotOpenIsReportedAndLeavesTheActionsDisabled) {
     EXPECT_FALSE(S.Port.Open());
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].Kind, app::mkError);
-    EXPECT_EQ(Messages[0].Text, app::TScreen::PortOpenFailedMessage);
+    EXPECT_EQ(Messages[0].Text, std::string(app::TScreen::PortOpenFailedMessage) + "\r" +
+                                    (Dir / "no-such-device").string() +
+                                    " (COM1) is not present: plug the adapter in.");
     for (QAction* Action : {S.ASaveOne, S.ASaveAll, S.ARestoreOne, S.ARestoreAll})
         EXPECT_FALSE(Action->isEnabled()) << Action->objectName().toStdString();
     for (QPushButton* Button : {S.SaveOne, S.SaveAll, S.RestoreOne, S.RestoreAll})

@@ -146,8 +146,8 @@ TEST_F(ComSelect, LooksAsDesigned) {
     EXPECT_EQ(form.AbortBtn->text(), "Cancel");
     EXPECT_TRUE(form.OkBtn->isDefault());
     EXPECT_FALSE(form.PortsComboBox->isEditable());
-    EXPECT_EQ(form.minimumSize(), QSize(220, 131));
-    EXPECT_EQ(form.maximumSize(), QSize(220, 131));
+    EXPECT_EQ(form.minimumSize(), QSize(220, 161));
+    EXPECT_EQ(form.maximumSize(), QSize(220, 161));
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMinMaxButtonsHint);
     EXPECT_FALSE(form.windowFlags() & Qt::WindowContextHelpButtonHint);
     // Tab order: OK, Cancel, the list, and round again.
