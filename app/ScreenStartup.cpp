@@ -147,6 +147,8 @@ void TScreen::KeepOnScreen() {
 
 void TScreen::FormDestroy(QObject*) {
     if (!FOptions.WriteSettings) return;
+    // An installed program's first close makes the user's settings folder.
+    platform::MakeSettingsFolder(FPlaces);
     platform::TProfileFile Settings(FPlaces.SettingsFile);
     Settings.WriteInteger(SetSection, "PosX", x());
     Settings.WriteInteger(SetSection, "PosY", y());
