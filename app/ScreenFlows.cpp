@@ -9,6 +9,7 @@
 #include "transfer/ModelList.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -99,6 +100,10 @@ bool TScreen::ChooseFile(TFileDialogState& State, bool Saving) {
     if (!Chosen || Chosen->isEmpty()) return false;
     State.FileName = *Chosen;
     FileName = *Chosen;
+    // Backups are kept together: both dialogs go on from the chosen file's folder.
+    const QString Folder = QFileInfo(*Chosen).absolutePath() + QLatin1Char('/');
+    SaveDialog1.InitialDir = Folder;
+    OpenDialog1.InitialDir = Folder;
     return true;
 }
 

@@ -253,6 +253,28 @@ TEST_F(FlowTest, ACancelledDialogEndsTheFlowSilently) {
     EXPECT_EQ(S.NB1->currentIndex(), transfer::npButtons);
 }
 
+TEST_F(FlowTest, BothDialogsGoOnFromTheFolderOfTheFileLastChosen) {
+    testsupport::TPtyPair Cable;
+    platform::SetPortOverride(1, Cable.SlavePath());
+    app::TScreen& S = Open(2);
+    const fs::path Backups = Dir / "backups";
+    fs::create_directories(Backups);
+    FileAnswers = {std::nullopt, QString::fromStdString((Backups / "club.m22").string()),
+                   std::nullopt, std::nullopt};
+    S.SaveOne->click(); // cancelled: no file, no new folder
+    S.SaveOne->click();
+    S.CancelBtn->click();
+    S.RestoreOne->click();
+    S.SaveAll->click();
+    ASSERT_EQ(Requests.size(), 4u);
+    const std::string Start = Dir.string() + "/";
+    const std::string Chosen = Backups.string() + "/";
+    EXPECT_EQ(Requests[0].Request.Directory.toStdString(), Start);
+    EXPECT_EQ(Requests[1].Request.Directory.toStdString(), Start);
+    EXPECT_EQ(Requests[2].Request.Directory.toStdString(), Chosen);
+    EXPECT_EQ(Requests[3].Request.Directory.toStdString(), Chosen);
+}
+
 TEST_F(FlowTest, CancelAndEscOnTheDescriptionPageWriteNothing) {
     testsupport::TPtyPair Cable;
     platform::SetPortOverride(1, Cable.SlavePath());
