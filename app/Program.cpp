@@ -48,9 +48,21 @@ QString& ApplicationHelpFile() {
 }
 
 int RunProgram(int argc, char** argv) {
+    // Help and version need no display.
+    QStringList Arguments;
+    for (int i = 1; i < argc; ++i)
+        Arguments << QString::fromLocal8Bit(argv[i]);
+    if (const TStartRequest Request = StartRequestOf(Arguments); Request != srRun) {
+        const std::string Text = Request == srHelp ? HelpText() : VersionText();
+        std::fputs(Text.c_str(), stdout);
+        return 0;
+    }
+
     TVaultixApplication Application(argc, argv);
     // Only the name: a display name would be appended to every window title.
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+    // Lets the desktop match the window to the menu entry and its icon.
+    QApplication::setDesktopFileName(QStringLiteral("org.example.vaultix"));
     ApplicationHelpFile() = QString::fromLatin1(InitialHelpFile);
 
     const TStartOptions Start = ParseStartOptions(QApplication::arguments().mid(1));

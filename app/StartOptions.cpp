@@ -1,7 +1,12 @@
 #include "app/StartOptions.h"
 
+#include "platform/ProgramPlaces.h"
 #include "tools/simulator/SimCommandLine.h"
 #include "transfer/TxTypes.h"
+
+#ifndef VAULTIX_VERSION
+#define VAULTIX_VERSION "unknown"
+#endif
 
 namespace vaultix::app {
 
@@ -24,6 +29,39 @@ TStartOptions ParseStartOptions(const QStringList& Arguments) {
         Options.DemoTxRow = Row;
     }
     return Options;
+}
+
+TStartRequest StartRequestOf(const QStringList& Arguments) {
+    for (const QString& Argument : Arguments) {
+        if (Argument == QLatin1String("--help") || Argument == QLatin1String("-h")) return srHelp;
+        if (Argument == QLatin1String("--version")) return srVersion;
+    }
+    return srRun;
+}
+
+std::string HelpText() {
+    const platform::TProgramPlaces Places = platform::OwnProgramPlaces();
+    return "Usage: vaultix [DEBUG] [--demo TYPE]\n"
+           "\n"
+           "Saves the model memories of radio-control transmitters (MC-18, MC-20, MC-22, MC-24,\n"
+           "MX-22) to files over a serial cable, and writes them back.\n"
+           "\n"
+           "  DEBUG         as the first argument, in any letter case: debug mode, with the test\n"
+           "                type ByteCount and the debug controls of the transfer page\n"
+           "  --demo TYPE   try it without a transmitter: a simulated TYPE (MC-18, MC-20, MC-22,\n"
+           "                MC-24, MX-22) on COM1; the settings file is left as it is\n"
+           "  --help        this text\n"
+           "  --version     the program's version\n"
+           "\n"
+           "Settings file: " +
+           Places.SettingsFile + (Places.Portable ? " (beside the program)" : "") +
+           "\n"
+           "User guide:    " +
+           Places.GuideFile + "\n";
+}
+
+std::string VersionText() {
+    return "vaultix " VAULTIX_VERSION "\n";
 }
 
 } // namespace vaultix::app
