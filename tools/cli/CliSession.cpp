@@ -1,0 +1,202 @@
+#include "tools/cli/CliSession.h"
+
+#include "tools/cli/CliOutput.h"
+#include "tools/cli/CliPort.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+#include <unistd.h>
+
+namespace vaultix::cli {
+
+TCliSession::TCliSession(const TCliCommand& Command)
+    : FCommand(Command), FWindow(FIdle, Command.TxRow), FProgress(stderr, ::isatty(2) != 0) {
+    FServices.Install();
+    FWindow.Attach(FEngine);
+    std::error_code Error;
+    FBackupExisted = std::filesystem::exists(Command.Files.front(), Error);
+}
+
+TCliSession::~TCliSession() {
+    FIdle.SetIdleHandler({});
+    // The port's threads reach the main thread through the services: they go first.
+    try {
+        FPort.SetOpen(false);
+    } catch (...) {
+    }
+}
+
+void TCliSession::OpenPort() {
+    ApplyPortSettings();
+    ConfigurePort(FPort, FCommand.TxRow, FCommand.Baud);
+    // The port's threads, started by the open, never take Ctrl-C from the main thread.
+    TStopSignals::HoldInThisThread();
+    try {
+        cli::OpenPort(FPort, FCommand.Port);
+    } catch (...) {
+        TStopSignals::ReleaseInThisThread();
+        throw;
+    }
+    TStopSignals::ReleaseInThisThread();
+}
+
+bool TCliSession::WaitForEnter() {
+    char Byte = 0;
+    for (;;) {
+        if (FSignals.Requested()) return false;
+        const ssize_t Got = ::read(STDIN_FILENO, &Byte, 1);
+        if (Got < 0 && errno == EINTR) continue;
+        if (Got <= 0) return false;
+        if (Byte == '\n') return true;
+    }
+}
+
+TCliExit TCliSession::Run() {
+    QSocketNotifier Notifier(FSignals.WakeDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&Notifier, &QSocketNotifier::activated, &Notifier, [this] {
+        char Bytes[16];
+        while (::read(FSignals.WakeDescriptor(), Bytes, sizeof Bytes) > 0) {
+        }
+        Stop(std::nullopt);
+    });
+    FIdle.SetIdleHandler([this](bool& Done) { Step(Done); });
+    if (FSignals.Requested()) {
+        Stop(std::nullopt);
+    } else {
+        ShowProgress();
+        FLoop.exec();
+    }
+    FIdle.SetIdleHandler({});
+    if (FEngine.Outcome() == transfer::toCompleted) LetOutputReachTheLine();
+    return Report();
+}
+
+void TCliSession::LetOutputReachTheLine() {
+    // Only restores and the acknowledgements of an all-models save send anything.
+    if (!FEngine.Sending && !FEngine.AllModels) return;
+    // Closing a port discards what it has not sent yet: the last acknowledgement of a save is
+    // still on its way when the transfer completes.
+    const auto Deadline = TCliClock::now() + OutputDrainLimit;
+    while (FPort.OutputCount() > 0 && TCliClock::now() < Deadline && !FSignals.Requested()) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    // A port counts bytes as sent once the kernel holds them. A pseudo-terminal (a socat cable,
+    // the simulator) hands them on only when its far end reads, and a close drops what is
+    // unread, so the far end gets a moment.
+    std::this_thread::sleep_for(FarEndGrace);
+}
+
+void TCliSession::Step(bool& Done) {
+    Done = false;
+    if (FEnded) return;
+    if (FPort.DeviceGone()) {
+        Stop(PortTitle(FPort, FCommand.Port) +
+             " has gone away: its cable was pulled or its adapter unplugged.");
+        return;
+    }
+    try {
+        FEngine.TransferIdle(Done);
+    } catch (const std::exception& Error) {
+        Stop(OneLine(Error.what()));
+        return;
+    }
+    if (!FEngine.Running()) {
+        EndLoop();
+        return;
+    }
+    ShowProgress();
+}
+
+TProgressState TCliSession::ProgressState() {
+    TProgressState State;
+    State.Sending = FEngine.Sending;
+    State.Blocks = !FEngine.Sending && FEngine.AllModels;
+    State.UnitSize = FEngine.TransferSize;
+    if (State.Sending) {
+        const std::uint16_t Queued = FPort.OutputCount();
+        State.UnitDone = FEngine.Count > Queued ? FEngine.Count - Queued : 0;
+        State.Total = State.UnitDone;
+        return State;
+    }
+    std::uint64_t Stored = 0;
+    try {
+        if (FEngine.DataFile.IsOpen()) Stored = FEngine.DataFile.Length();
+    } catch (...) {
+    }
+    // Bytes waiting while a block header is due are the header, not data.
+    const std::uint32_t Missing =
+        State.UnitSize - std::min<std::uint32_t>(FEngine.Count, State.UnitSize);
+    const std::uint32_t Waiting =
+        FEngine.AwaitHeader ? 0 : std::min<std::uint32_t>(FPort.InputCount(), Missing);
+    State.Total = Stored + Waiting;
+    if (State.Blocks && State.UnitSize > 0) {
+        State.Block =
+            static_cast<std::uint32_t>((State.Total + State.UnitSize - 1) / State.UnitSize);
+        State.UnitDone = static_cast<std::uint32_t>(
+            State.Total - std::uint64_t{State.Block == 0 ? 0 : State.Block - 1} * State.UnitSize);
+    } else {
+        State.UnitDone =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(State.Total, State.UnitSize));
+    }
+    return State;
+}
+
+void TCliSession::ShowProgress() {
+    FProgress.Show(ProgressState(), TCliClock::now());
+}
+
+void TCliSession::Stop(std::optional<std::string> Reason) {
+    if (FEnded) return;
+    if (Reason) {
+        FFailure = std::move(Reason);
+    } else {
+        FCancelled = true;
+    }
+    // Cancel deletes a save's new content and leaves the files of the chosen name alone.
+    try {
+        FEngine.AbortBtnClick();
+    } catch (const std::exception& Error) {
+        if (!FFailure) FFailure = OneLine(Error.what());
+    }
+    EndLoop();
+}
+
+void TCliSession::EndLoop() {
+    FEnded = true;
+    FWindow.EndPumping();
+    FLoop.quit();
+}
+
+std::string TCliSession::FilesLeftText() const {
+    if (FEngine.Sending)
+        return "The transmitter got part of the backup only: restore it once more.";
+    if (FBackupExisted) return "The earlier backup " + FCommand.Files.front() + " stays as it was.";
+    return "Nothing was saved.";
+}
+
+TCliExit TCliSession::Report() {
+    FProgress.Finish();
+    if (FEngine.Outcome() == transfer::toCompleted && !FFailure && !FCancelled) {
+        const std::string Message = FWindow.Messages().empty() ? "" : FWindow.Messages().back();
+        std::fputs((WithNewlines(Message) + "\n").c_str(), stdout);
+        std::fflush(stdout);
+        return ceSuccess;
+    }
+    if (FCancelled) {
+        PrintError(FEngine.Sending ? std::string("Transfer interrupted by user! ") + FilesLeftText()
+                                   : std::string(transfer::TTransferEngine::CancelledMessage) +
+                                         " " + FilesLeftText());
+        return ceFailed;
+    }
+    PrintError((FFailure ? *FFailure : std::string("The transfer did not complete.")) + " " +
+               FilesLeftText());
+    return ceFailed;
+}
+
+} // namespace vaultix::cli

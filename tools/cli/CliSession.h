@@ -1,0 +1,79 @@
+#pragma once
+// One transfer with the transmitter, from opening the port to the outcome: the same port
+// component, transfer engine and idle driver as the window, run by an event loop of its own.
+// Ctrl-C acts as Cancel, a device that goes away ends the transfer, and every end keeps the
+// earlier backup of the chosen name unless the transfer completed.
+
+#include "platform/IdleDriver.h"
+#include "platform/QtNotifyServices.h"
+#include "serial/ComPort.h"
+#include "tools/cli/CliCommandLine.h"
+#include "tools/cli/CliProgress.h"
+#include "tools/cli/CliSignals.h"
+#include "tools/cli/CliWindow.h"
+#include "transfer/TransferEngine.h"
+#include "transfer/TransferPort.h"
+
+#include <QEventLoop>
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace vaultix::cli {
+
+class TCliSession {
+public:
+    // An application object must exist.
+    explicit TCliSession(const TCliCommand& Command);
+    ~TCliSession();
+    TCliSession(const TCliSession&) = delete;
+    TCliSession& operator=(const TCliSession&) = delete;
+
+    // Opens the command's port; raises ECliFailure with cePortOpen when it cannot.
+    void OpenPort();
+    serial::TOxComPort& Port() { return FPort; }
+    transfer::TTransferEngine& Engine() { return FEngine; }
+    bool StopRequested() const { return FSignals.Requested(); }
+
+    // Waits for the user to press Enter; false when standard input ended or Ctrl-C came first.
+    bool WaitForEnter();
+
+    // Runs the transfer the engine was started for to its end, tells the outcome and returns
+    // the exit status.
+    TCliExit Run();
+
+    // The longest wait for the port to send what it holds after a transfer, and the time the
+    // far end of the line gets afterwards before the port closes.
+    static constexpr std::chrono::seconds OutputDrainLimit{3};
+    static constexpr std::chrono::milliseconds FarEndGrace{200};
+
+private:
+    void Step(bool& Done);
+    void LetOutputReachTheLine();
+    void ShowProgress();
+    TProgressState ProgressState();
+    // Ends the transfer the way Cancel does: by the user, or for Reason.
+    void Stop(std::optional<std::string> Reason);
+    void EndLoop();
+    TCliExit Report();
+    // What becomes of the files of the transfer when it did not complete.
+    std::string FilesLeftText() const;
+
+    const TCliCommand& FCommand;
+    platform::TQtNotifyServices FServices;
+    platform::TIdleDriver FIdle;
+    serial::TOxComPort FPort;
+    transfer::TTransferPortOf<serial::TOxComPort> FLink{FPort};
+    TCliWindow FWindow;
+    transfer::TTransferEngine FEngine{FLink, FWindow};
+    TCliProgress FProgress;
+    TStopSignals FSignals;
+    QEventLoop FLoop;
+    bool FEnded = false;
+    bool FBackupExisted = false;
+    bool FCancelled = false;
+    std::optional<std::string> FFailure;
+};
+
+} // namespace vaultix::cli

@@ -1,0 +1,102 @@
+// save and restore: the window's four actions without the window. The flows prepare the engine
+// as the window's flows do (ScreenFlows.cpp), and the session runs it.
+
+#include "platform/RuntimeExceptions.h"
+#include "tools/cli/CliCommands.h"
+#include "tools/cli/CliOutput.h"
+#include "tools/cli/CliSession.h"
+#include "transfer/BackupFiles.h"
+#include "transfer/DataFile.h"
+#include "transfer/DescriptionFile.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace vaultix::cli {
+
+namespace {
+
+[[noreturn]] void RaiseFileFailure(const std::string& Name, const platform::Exception& Error) {
+    throw ECliFailure(ceFailed, Name + ": " + Error.Message());
+}
+
+void Say(const std::string& Text) {
+    std::fputs((Text + "\n").c_str(), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace
+
+TCliExit SaveBackup(const TCliCommand& Command) {
+    const std::string& Name = Command.Files.front();
+    const std::uint16_t Unit = transfer::UnitSize(
+        Command.TxRow, Command.All ? transfer::ufAllModels : transfer::ufOneModel);
+    const bool ByBlocks = Command.All && transfer::AllModelsByBlocks(Command.TxRow);
+
+    TCliSession Session(Command);
+    Session.OpenPort();
+    // What the port received before the user was asked to send is not part of the backup.
+    Session.Port().ClearInput();
+    try {
+        // As in the window: without a new text, the description of that name stays.
+        std::string Description;
+        if (Command.Description) {
+            Description = *Command.Description;
+        } else if (const auto Existing = transfer::LoadDescription(Name)) {
+            Description = *Existing;
+        }
+        Session.Engine().StageDescription(Name, Description);
+        Session.Engine().PrepareReceive(Name, Unit, ByBlocks);
+    } catch (const platform::Exception& Error) {
+        RaiseFileFailure(Name, Error);
+    }
+    Say("Now let your transmitter send data. (Ctrl-C cancels.)");
+    Session.Engine().Start();
+    return Session.Run();
+}
+
+TCliExit RestoreBackup(const TCliCommand& Command) {
+    const std::string& Name = Command.Files.front();
+    const bool Picked = Command.Model.has_value();
+    const std::uint16_t Unit = transfer::UnitSize(
+        Command.TxRow, Picked || Command.All ? transfer::ufAllModels : transfer::ufOneModel);
+    const std::size_t Skip = Picked ? *Command.Model - 1 : 0;
+    // The size check of the window's restore, before anything reaches the transmitter.
+    try {
+        transfer::TDataFile File;
+        File.OpenForReading(Name);
+        if (!transfer::FileSizeFits(File.Length(), Unit))
+            throw ECliFailure(ceFailed, Name + ": " + transfer::SizeMismatchMessage);
+        if (const std::uint64_t Units = File.Length() / Unit; Skip >= Units)
+            throw ECliFailure(ceFailed, Name + " holds " + std::to_string(Units) +
+                                            " model(s); there is no model " +
+                                            std::to_string(Skip + 1));
+    } catch (const platform::Exception& Error) {
+        RaiseFileFailure(Name, Error);
+    }
+
+    TCliSession Session(Command);
+    Session.OpenPort();
+    Session.Port().ClearOutput();
+    if (!Command.Yes) {
+        Say(Picked ? "Now prepare your transmitter to receive one model's data."
+                   : "Now start reception of data at your transmitter.");
+        Say("Press Enter when the transmitter is waiting for data. (Ctrl-C cancels.)");
+        if (!Session.WaitForEnter()) {
+            PrintError(Session.StopRequested()
+                           ? "Restore cancelled; nothing was sent."
+                           : "Restore cancelled: standard input ended before Enter was pressed "
+                             "(use --yes when the transmitter is waiting already).");
+            return ceFailed;
+        }
+    }
+    try {
+        Session.Engine().PrepareSend(Name, Unit, Picked, Picked, Skip);
+    } catch (const platform::Exception& Error) {
+        RaiseFileFailure(Name, Error);
+    }
+    Session.Engine().Start();
+    return Session.Run();
+}
+
+} // namespace vaultix::cli
