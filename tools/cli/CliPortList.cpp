@@ -5,6 +5,7 @@
 #include "platform/ComPortMap.h"
 #include "platform/PortHolders.h"
 #include "platform/PortInfo.h"
+#include "platform/ProgramPlaces.h"
 #include "tools/cli/CliCommands.h"
 #include "tools/cli/CliOutput.h"
 #include "tools/cli/CliPort.h"
@@ -99,9 +100,10 @@ TCliExit ListPorts(const TCliCommand& Command) {
         return ceSuccess;
     }
     if (Ports.empty()) {
-        std::fputs("No serial port found: plug in the adapter, or name its device in the [Ports] "
-                   "section of the settings file.\n",
-                   stderr);
+        const std::string Text = "No serial port found: plug in the adapter, or pin its device "
+                                 "to a COM number in the [Ports] section of " +
+                                 platform::OwnProgramPlaces().SettingsFile + ".\n";
+        std::fputs(Text.c_str(), stderr);
         return ceSuccess;
     }
     for (const TPortFacts& Port : Ports)

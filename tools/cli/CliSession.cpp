@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <thread>
 #include <unistd.h>
 
@@ -194,8 +195,10 @@ TCliExit TCliSession::Report() {
                                          " " + FilesLeftText());
         return ceFailed;
     }
-    PrintError((FFailure ? *FFailure : std::string("The transfer did not complete.")) + " " +
-               FilesLeftText());
+    std::string Failure = FFailure ? *FFailure : std::string("The transfer did not complete");
+    if (Failure.empty() || std::string_view(".!?").find(Failure.back()) == std::string_view::npos)
+        Failure += '.';
+    PrintError(Failure + " " + FilesLeftText());
     return ceFailed;
 }
 
