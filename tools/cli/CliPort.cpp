@@ -12,6 +12,11 @@
 #include "tools/cli/CliOutput.h"
 #include "transfer/TxTypes.h"
 
+#include <filesystem>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <system_error>
+
 namespace vaultix::cli {
 
 namespace {
@@ -21,6 +26,19 @@ namespace {
 constexpr int PathPort = platform::MaxComPort;
 
 const char* const SeePorts = "see \"vaultix-cli ports\"";
+
+// Whether Path is a terminal device (a serial line is one), as sysfs files its device number;
+// without sysfs every character device passes.
+bool IsTerminalDevice(const std::string& Path) {
+    struct stat Info {};
+    if (::stat(Path.c_str(), &Info) != 0 || !S_ISCHR(Info.st_mode)) return false;
+    std::error_code Error;
+    const std::filesystem::path Class =
+        std::filesystem::read_symlink("/sys/dev/char/" + std::to_string(major(Info.st_rdev)) + ":" +
+                                          std::to_string(minor(Info.st_rdev)) + "/subsystem",
+                                      Error);
+    return Error || Class.filename() == "tty";
+}
 
 } // namespace
 
@@ -69,9 +87,17 @@ void OpenPort(serial::TOxComPort& Port, const std::string& Name) {
         return;
     } catch (const std::exception& Error) {
         const std::int32_t Code = Port.LastOpenError();
-        if (!platform::DescribeDevice(Device).Present || Code == serial::ecBadId)
+        if (!platform::DescribeDevice(Device).Present)
             throw ECliFailure(cePortOpen,
                               Title + " does not exist: plug in the adapter, or " + SeePorts + ".");
+        if (Code == serial::ecBadId) {
+            if (!IsTerminalDevice(Device))
+                throw ECliFailure(cePortOpen, Title + " is not a serial device: " + SeePorts + ".");
+            throw ECliFailure(cePortOpen, Title +
+                                              " has no serial line behind it: plug in the "
+                                              "adapter, or " +
+                                              SeePorts + ".");
+        }
         if (Code == serial::ecAlreadyOpen)
             throw ECliFailure(cePortOpen,
                               platform::HoldersText(Device, platform::FindPortHolders(Device)) +
