@@ -10,6 +10,7 @@
 #include "serial/ComPort.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QStringList>
 
 #include <cstdio>
@@ -63,6 +64,9 @@ int RunProgram(int argc, char** argv) {
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
     // Lets the desktop match the window to the menu entry and its icon.
     QApplication::setDesktopFileName(QStringLiteral("org.example.vaultix"));
+    QIcon Icon(QStringLiteral(":/icons/vaultix-48.png"));
+    Icon.addFile(QStringLiteral(":/icons/vaultix-256.png"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vaultix"), Icon));
     ApplicationHelpFile() = QString::fromLatin1(InitialHelpFile);
 
     const TStartOptions Start = ParseStartOptions(QApplication::arguments().mid(1));

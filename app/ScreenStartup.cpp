@@ -173,8 +173,7 @@ void TScreen::ComBoxChange(QObject*) {
     } catch (...) {
         ShowChosenPort();
         std::string Text = PortOpenFailedMessage;
-        if (const std::string Details = PortOpenDetails(); !Details.empty())
-            Text += "\r" + Details;
+        if (const std::string Details = PortOpenDetails(); !Details.empty()) Text += "\r" + Details;
         AL1Update(this);
         DescribePorts();
         ShowMessage(this, mkError, Text);
