@@ -18,6 +18,7 @@
 #include "transfer/TransferWatch.h"
 #include "transfer/TransferWindow.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 
@@ -59,6 +60,9 @@ struct TScreenOptions {
     std::map<int, std::string> PortOverrides;
     // Tells the application to terminate; by default QCoreApplication::quit.
     std::function<void()> Terminate;
+    // The idle loop wakes at every byte that arrives, as it did before it learnt to sleep until
+    // the bytes a step can act on are there: a baseline for benchmarks.
+    bool WakeAtEveryByte = false;
     // Called right before a transfer starts, after the user confirmed the instruction.
     std::function<void(TScreen&)> OnTransferStarting;
 };
@@ -95,6 +99,9 @@ public:
 
     // Shortest time between two redraws of the progress text.
     static constexpr int ProgressRefreshMs = 40;
+    // How often a running transfer's step comes round without a byte to act on: the progress
+    // text and the hint of a silent transfer are brought up to date at this rate.
+    static constexpr int TransferTickMs = 250;
 
     // Builds the window and runs FormCreate. Idle is the application's idle driver.
     TScreen(platform::TIdleDriver& Idle, TScreenOptions Options = {});
@@ -264,6 +271,7 @@ private:
     TScreenOptions FOptions;
     QString FProgressText;
     QTimer* FProgressRefresh = nullptr;
+    QElapsedTimer FProgressShown;
     platform::TProgramPlaces FPlaces;
     transfer::TTransferPortOf<serial::TOxComPort> FPortLink{Port};
     transfer::TTransferEngine Engine{FPortLink, *this};
@@ -271,7 +279,7 @@ private:
     bool FTerminating = false;
     bool FTransferStranded = false;
     transfer::TTransferWatch FWatch;
-    QTimer* FHintTimer = nullptr;
+    QTimer* FTransferTick = nullptr;
     bool FDestroyed = false;
 };
 

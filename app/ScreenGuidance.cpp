@@ -37,7 +37,6 @@ void TScreen::StartHint() {
     if (const std::string Device = Port.DevicePath(); !Device.empty()) Name += " (" + Device + ")";
     FWatch.Start(Engine.Sending, Name, transfer::TTransferWatch::TClock::now());
     HintLabel->clear();
-    FHintTimer->start();
 }
 
 void TScreen::UpdateHint() {
@@ -46,8 +45,6 @@ void TScreen::UpdateHint() {
     if (FIdleHandler == transfer::ihTransferIdle && !FTransferStranded) {
         Text = QString::fromStdString(FWatch.Hint(Engine.BytesMoved(), Engine.OutOfStep(),
                                                   transfer::TTransferWatch::TClock::now()));
-    } else {
-        FHintTimer->stop();
     }
     if (HintLabel->text() != Text) HintLabel->setText(Text);
 }

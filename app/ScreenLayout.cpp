@@ -5,6 +5,7 @@
 #include "app/PortComboBox.h"
 #include "app/Screen.h"
 #include "app/UserDialogs.h"
+#include "platform/IdleDriver.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -77,14 +78,15 @@ void TScreen::BuildLayout() {
     FProgressRefresh = new QTimer(this);
     FProgressRefresh->setSingleShot(true);
     FProgressRefresh->setInterval(ProgressRefreshMs);
-    connect(FProgressRefresh, &QTimer::timeout, this, [this] {
+    connect(FProgressRefresh, &QTimer::timeout, this, [this] { RefreshProgressLabel(); });
+    // Between bytes, a running transfer's step still comes round: its progress and hint.
+    FTransferTick = new QTimer(this);
+    FTransferTick->setInterval(TransferTickMs);
+    connect(FTransferTick, &QTimer::timeout, this, [this] {
+        // A count that came too soon after the last redraw shows now.
         if (ProgressLabel->text() != FProgressText) RefreshProgressLabel();
+        Idle.Wake();
     });
-    // The hint of a silent transfer counts its seconds.
-    FHintTimer = new QTimer(this);
-    FHintTimer->setInterval(1000);
-    FHintTimer->setTimerType(Qt::PreciseTimer);
-    connect(FHintTimer, &QTimer::timeout, this, [this] { UpdateHint(); });
     WireHandlers();
 }
 

@@ -22,15 +22,24 @@ void TScreen::SetProgressLabel(const std::string& Text) {
         // Cleared between transfers: at once, and the next count shows at once too.
         FProgressRefresh->stop();
         ProgressLabel->clear();
+        FProgressShown.invalidate();
         return;
     }
-    // A count shows at once after a pause, otherwise with the next refresh.
-    if (!FProgressRefresh->isActive()) RefreshProgressLabel();
+    // A count shows at once when the last redraw is a while ago; a burst of counts is shown
+    // at a readable rate, its last one by the next tick of the transfer or, without one, by
+    // the refresh timer. That timer is not used while the tick runs: its own firing would
+    // bring round the step that sets the next count, and so keep itself going.
+    if (!FProgressShown.isValid() || FProgressShown.elapsed() >= ProgressRefreshMs) {
+        RefreshProgressLabel();
+    } else if (!FTransferTick->isActive() && !FProgressRefresh->isActive()) {
+        FProgressRefresh->start(ProgressRefreshMs - static_cast<int>(FProgressShown.elapsed()));
+    }
 }
 
 void TScreen::RefreshProgressLabel() {
-    ProgressLabel->setText(FProgressText);
-    FProgressRefresh->start();
+    FProgressRefresh->stop();
+    if (ProgressLabel->text() != FProgressText) ProgressLabel->setText(FProgressText);
+    FProgressShown.start();
 }
 
 void TScreen::SetProgressBar(int Position) {
@@ -60,12 +69,18 @@ void TScreen::InstallIdleHandler(transfer::TIdleHandler Handler) {
             TransferIdle(this, Done);
             // Bytes that moved are seen at once, and a hint goes as soon as they do.
             UpdateHint();
+            // The loop sleeps through the bytes before those the next step can act on.
+            if (!FOptions.WakeAtEveryByte) Port.SetInputWakeLevel(Engine.InputWanted());
         });
+        if (FOptions.WakeAtEveryByte) Port.SetInputWakeLevel(1);
         StartHint();
+        FTransferTick->start();
     } else {
         FTransferStranded = false;
-        FHintTimer->stop();
+        FTransferTick->stop();
         HintLabel->clear();
+        // Nothing waits for input; a change of CTS, a hang-up or the user wake the loop.
+        Port.SetInputWakeLevel(FOptions.WakeAtEveryByte ? 1 : 0);
         Idle.SetIdleHandler([this](bool& Done) {
             PortLost();
             MonitorIdle(this, Done);

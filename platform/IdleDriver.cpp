@@ -169,9 +169,16 @@ void TIdleDriver::LoopIdle() {
     if (Activity && Handler) Link->Wake();
 }
 
+void TIdleDriver::SetHeartbeatInterval(std::chrono::milliseconds Interval) {
+    HeartbeatInterval = Interval;
+    if (HeartbeatTimer == 0) return;
+    SetHeartbeat(false);
+    SetHeartbeat(true);
+}
+
 void TIdleDriver::SetHeartbeat(bool On) {
     if (On && HeartbeatTimer == 0) {
-        HeartbeatTimer = startTimer(Heartbeat);
+        HeartbeatTimer = startTimer(HeartbeatInterval);
     } else if (!On && HeartbeatTimer != 0) {
         killTimer(HeartbeatTimer);
         HeartbeatTimer = 0;

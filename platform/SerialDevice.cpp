@@ -240,8 +240,43 @@ int TSerialDevice::ModemLines(unsigned long Request, int Bits) {
     return e;
 }
 
+namespace {
+
+std::mutex& ModemLineSourceLock() {
+    static std::mutex Lock;
+    return Lock;
+}
+
+TSerialDevice::TModemLineSource& InstalledModemLineSource() {
+    static TSerialDevice::TModemLineSource Source;
+    return Source;
+}
+
+// Read without the lock on every sample; the source itself is copied under it.
+std::atomic<bool> ModemLineSourceSet{false};
+
+} // namespace
+
+void TSerialDevice::SetModemLineSource(TModemLineSource Source) {
+    std::lock_guard lock(ModemLineSourceLock());
+    ModemLineSourceSet.store(static_cast<bool>(Source));
+    InstalledModemLineSource() = std::move(Source);
+}
+
+bool TSerialDevice::ModemLinesReadable() const {
+    return ModemLineSourceSet.load() || ModemSupported.load();
+}
+
 bool TSerialDevice::ReadModemLines(int& Bits) {
     Bits = 0;
+    if (ModemLineSourceSet.load()) {
+        TModemLineSource Source;
+        {
+            std::lock_guard lock(ModemLineSourceLock());
+            Source = InstalledModemLineSource();
+        }
+        if (Source) return Source(Fd, Bits);
+    }
     if (!ModemSupported.load()) return false;
     if (::ioctl(Fd, TIOCMGET, &Bits) == 0) return true;
     if (NotSupported(errno)) ModemSupported.store(false);

@@ -26,6 +26,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -125,6 +126,19 @@ public:
     // Levels of CTS, DSR, RI and DCD as msCtsOn, msDsrOn, msRingOn, msDcdOn.
     int GetModemStatus(std::uint32_t& Status);
 
+    // Samples the modem lines and the driver's line counters for the events of the mask and
+    // hands what changed to the wait. The dispatcher's regular pass calls it, so that a waiting
+    // thread never wakes only to sample: a real UART costs no more wake-ups than a
+    // pseudo-terminal. Does nothing for a device without lines or counters.
+    void SampleLines();
+
+    // Where modem line levels (TIOCM_* bits) come from: the driver, unless a source is set. A
+    // scripted source moves lines that a pseudo-terminal does not have, for measurements of the
+    // path from a line change to the window. Returns false for a device without lines.
+    // Thread-safe; an empty function restores the driver.
+    using TModemLineSource = std::function<bool(int Fd, int& Bits)>;
+    static void SetModemLineSource(TModemLineSource Source);
+
     // escSetDtr, escClrDtr, escSetRts, escClrRts, escSetBreak, escClrBreak;
     // escGetBaseAddress stores the UART's I/O base address (0 when the driver has none) in
     // *Value. Other codes: EINVAL.
@@ -168,6 +182,7 @@ private:
     void ApplyControlLines(const TDeviceSettings& Settings);
     int ModemLines(unsigned long Request, int Bits);
     bool ReadModemLines(int& Bits);
+    bool ModemLinesReadable() const;
     std::uint32_t CollectCounterEvents();
     std::uint32_t CheckModemEvents();
     std::uint32_t CheckInputEvent(bool Wanted);

@@ -17,8 +17,8 @@ namespace vaultix::platform {
 
 namespace {
 
-// How often modem lines and driver counters are sampled while a wait asks for them, and how
-// often unread input is re-examined for new arrivals (poll cannot see those: it stays readable).
+// How often unread input is re-examined for new arrivals while a wait watches it (poll cannot
+// see those: the device stays readable). Modem lines and counters are sampled by SampleLines.
 constexpr int SampleIntervalMs = 15;
 
 // A device that stays hung up must not let a waiting loop spin.
@@ -246,6 +246,28 @@ std::uint32_t TSerialDevice::CheckModemEvents() {
     return events;
 }
 
+void TSerialDevice::SampleLines() {
+    TCall call(*this);
+    if (!call) return;
+    std::uint32_t mask;
+    {
+        std::lock_guard lock(StateLock);
+        mask = EventMask;
+    }
+    std::uint32_t events = 0;
+    if ((mask & ModemEvents) && ModemLinesReadable()) events |= CheckModemEvents();
+    if ((mask & (ModemEvents | evBreak | evErr)) && CountersSupported.load())
+        events |= CollectCounterEvents();
+    bool pending;
+    {
+        std::lock_guard lock(StateLock);
+        PendingEvents |= events & EventMask;
+        // Also what a status read of the same pass collected.
+        pending = (PendingEvents & EventMask) != 0 && WaitPending;
+    }
+    if (pending) Wake(EventWakeFd);
+}
+
 int TSerialDevice::WaitAfterHangUp() {
     bool first;
     {
@@ -277,7 +299,7 @@ int TSerialDevice::WaitLoop(std::uint32_t& Events) {
         if (Events != 0) return 0;
 
         // Look before sleeping: what arrived since the last wait is reported at once.
-        const bool wantModem = (mask & ModemEvents) && ModemSupported.load();
+        const bool wantModem = (mask & ModemEvents) && ModemLinesReadable();
         const bool wantCounters =
             (mask & (ModemEvents | evBreak | evErr)) && CountersSupported.load();
         std::uint32_t events = CheckInputEvent((mask & evRxChar) != 0);
@@ -294,9 +316,10 @@ int TSerialDevice::WaitLoop(std::uint32_t& Events) {
             WaitSamplingUnread = (mask & evRxChar) && unreadInput;
         }
         // With input already announced but not read, the device stays readable: sample for
-        // further arrivals instead of polling for them.
+        // further arrivals instead of polling for them. Lines and counters are sampled by the
+        // dispatcher's pass (SampleLines), which wakes this wait when they changed.
         const bool watchInput = (mask & evRxChar) && !unreadInput;
-        const bool sample = wantModem || wantCounters || ((mask & evRxChar) && unreadInput);
+        const bool sample = (mask & evRxChar) && unreadInput;
         pollfd fds[2] = {{Fd, static_cast<short>(watchInput ? POLLIN : 0), 0},
                          {EventWakeFd, POLLIN, 0}};
         const int polled = ::poll(fds, 2, sample ? SampleIntervalMs : -1);

@@ -187,6 +187,9 @@ public:
     bool LineBreak();
     std::uint16_t InputCount();
     std::uint16_t OutputCount();
+    // How many waiting bytes wake the application's idle loop when they arrive: 1 (the
+    // default) for every arrival, 0 for none; kept across opens.
+    void SetInputWakeLevel(std::uint32_t Level);
     // Whether the open port's device went away (cable or adapter pulled); such a port stays
     // open, and useless, until it is closed.
     bool DeviceGone() const;
@@ -324,6 +327,7 @@ private:
     std::uint16_t FAvailThreshold = 1;
     std::uint8_t FPriorityBoost = 0;
     std::int32_t FLastOpenError = 0;
+    std::uint32_t FInputWakeLevel = 1;
 
     TPortNotifyEvent FOnPortClose;
     TPortNotifyEvent FOnPortOpen;

@@ -24,6 +24,12 @@ bool TOxCustomComPort::CtsOn() {
     return PortIsOpen() && FDispatcher->IsCtsOn();
 }
 
+void TOxCustomComPort::SetInputWakeLevel(std::uint32_t Level) {
+    // Also an unchanged level is handed on: input that reaches it already wakes the loop again.
+    FInputWakeLevel = Level;
+    if (PortIsOpen()) FDispatcher->SetInputWakeLevel(Level);
+}
+
 bool TOxCustomComPort::DeviceGone() const {
     return PortIsOpen() && FDispatcher->DeviceGone();
 }

@@ -104,6 +104,7 @@ void TOxCustomComPort::OpenPort() {
     FDispatcher = CreateDispatcher();
     if (!FDispatcher) return;
     FDispatcher->SetDeviceName("COM" + std::to_string(FComNumber));
+    FDispatcher->SetInputWakeLevel(FInputWakeLevel);
     try {
         std::int32_t result = OpenPortDevice();
         if (result == SysAccessDenied)

@@ -35,6 +35,10 @@ std::shared_ptr<TSerialDevice> TOxWin32Dispatcher::Device() const {
     return FDevice;
 }
 
+void TOxWin32Dispatcher::SampleDeviceLines() {
+    if (const auto device = Device()) device->SampleLines();
+}
+
 bool TOxWin32Dispatcher::DeviceGone() const {
     const auto device = Device();
     return device && device->IsHungUp();
@@ -175,7 +179,7 @@ bool TOxWin32Dispatcher::MoreInputFollows() {
         return false;
     }
     // The application reads what is in the ring while the next bytes arrive.
-    if (InputArrived.exchange(false)) SignalActivity();
+    if (InputArrived.exchange(false) && InputWakeDue()) SignalActivity();
     const auto device = Device();
     if (device && device->WaitReadable(NextBytesWaitMs)) return true;
     StreamSince = {};

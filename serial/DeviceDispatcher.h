@@ -77,6 +77,8 @@ protected:
     // taken as they come instead of after a round trip through the comm thread. A stream is
     // followed for a few milliseconds at most, so line events and timers still get looked at.
     bool MoreInputFollows() override;
+    // Modem lines and line counters, sampled here instead of by a waking comm thread.
+    void SampleDeviceLines() override;
 
     // ---- What the threads use -------------------------------------------------------------
     // Each thread calls this as it leaves; afterwards it touches the dispatcher no more.

@@ -110,6 +110,11 @@ public:
     // 0; -3006 when the output ring has too little room (nothing queued); -3010, -3004.
     std::int32_t WriteBlock(const std::uint8_t* Buffer, std::uint32_t Count);
     std::uint32_t InputCount();
+    // How many bytes must wait in the input ring before their arrival wakes the application's
+    // idle loop: 1 (the default) for every arrival, 0 for none. An idle handler that can act only
+    // on a whole unit or header sets what it waits for, and sleeps through the bytes before it.
+    // Wakes the loop at once when that much input already waits.
+    void SetInputWakeLevel(std::uint32_t Level);
     std::uint32_t OutputUsed();
     std::uint32_t OutputFree();
     std::int32_t PurgeOutput();
@@ -235,6 +240,11 @@ protected:
     // waiting and the pass should take it before the comm thread watches the line again.
     // The base has no way to know and says no.
     virtual bool MoreInputFollows() { return false; }
+    // Input arrived: whether it reaches the level the application wants to be woken at.
+    bool InputWakeDue();
+    // Once a pass: lets the device sample what a waiting thread would otherwise wake up to
+    // sample (modem lines, line counters). The base has nothing to sample.
+    virtual void SampleDeviceLines() {}
     // Each returns the result of the delivery it made, false when it made none.
     bool CheckInputTriggers();
     bool CheckStatusTriggers();
@@ -334,6 +344,9 @@ protected:
     std::atomic<bool> Delivering{false};
     bool HandlersChanged = false; // state lock
     std::atomic<bool> CloseRequested{false};
+    std::atomic<std::uint32_t> InputWakeLevel{1};
+    // Main thread only: the input SetInputWakeLevel last saw.
+    std::uint32_t LevelCheckedAt = 0;
     std::atomic<bool> OutputSent{false};
     TTraceRing Trace; // state lock
     TDispatchLog Log; // state lock

@@ -3,6 +3,8 @@
 
 #include "serial/Dispatcher.h"
 
+#include "platform/ActivitySignal.h"
+
 #include "serial/ResultCodes.h"
 
 #include <algorithm>
@@ -99,6 +101,22 @@ std::uint32_t TOxBaseDispatcher::InputCount() {
     const std::uint32_t waiting = InputRingCount();
     if (!AvailDelivery) return waiting;
     return waiting - std::min(waiting, HandlerTaken);
+}
+
+void TOxBaseDispatcher::SetInputWakeLevel(std::uint32_t Level) {
+    const std::uint32_t Waiting = InputCount();
+    // Input already at the level wakes the loop at once, unless it is exactly the input the
+    // loop was last told of at this level: the step could not act on it then, and waking it
+    // again would only spin.
+    const bool Told = Level == InputWakeLevel.load() && Waiting == LevelCheckedAt;
+    InputWakeLevel.store(Level);
+    LevelCheckedAt = Waiting;
+    if (!Told && Level != 0 && Waiting >= Level) platform::SignalActivity();
+}
+
+bool TOxBaseDispatcher::InputWakeDue() {
+    const std::uint32_t Level = InputWakeLevel.load();
+    return Level != 0 && InputCount() >= Level;
 }
 
 std::uint32_t TOxBaseDispatcher::OutputUsed() {

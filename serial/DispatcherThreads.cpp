@@ -11,7 +11,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <thread>
+
+#include <pthread.h>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -52,6 +55,9 @@ void TOxDispatcherThread::Start() {
 void TOxDispatcherThread::Main() {
     CurrentThread = this;
     Tid = static_cast<int>(::gettid());
+    // Named for the tools that list a process's threads (top, /proc).
+    static constexpr std::array<const char*, 3> Names = {"vx-comm", "vx-dispatch", "vx-output"};
+    ::pthread_setname_np(::pthread_self(), Names[FRole]);
     // A priority change that came before the id was known is applied here.
     const int level = Dispatcher.PriorityFor(FRole);
     if (level != tpNormal) SetPriority(level);
@@ -133,13 +139,20 @@ void TDispThread::Execute() {
     d.ThreadAck->Set();
     std::uint32_t interval = DispatchIntervalMs;
     bool backlog = false;
+    auto sampled = std::chrono::steady_clock::now();
     do {
         TSyncEvent::WaitAny({d.CommEventReady.get(), d.InputRoomMade.get()}, interval);
         if (d.StopThreadsFlag.load()) break;
         d.ProcessDeviceEvent();
         const bool arrived = d.InputArrived.exchange(false);
-        if (arrived) SignalActivity();
+        if (arrived && d.InputWakeDue()) SignalActivity();
         d.ProcessTimersAndStatus();
+        // Lines and counters at the pass's own pace, however often input makes it run.
+        if (const auto now = std::chrono::steady_clock::now();
+            now - sampled >= std::chrono::milliseconds(DispatchIntervalMs)) {
+            sampled = now;
+            d.SampleDeviceLines();
+        }
         bool full;
         {
             std::lock_guard input(d.InputLock);

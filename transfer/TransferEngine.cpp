@@ -232,6 +232,15 @@ void TTransferEngine::Take(void* Buffer, std::uint16_t Size) {
     FTaken += Size;
 }
 
+std::uint32_t TTransferEngine::InputWanted() const {
+    if (FState != tsRunning || Sending) return 0;
+    if (AwaitHeader) return 2;
+    // A unit just completed waits for its acknowledgement, which the next step sends at once.
+    if (Count >= TransferSize) return 1;
+    const std::uint32_t Rest = TransferSize - Count;
+    return Rest > EarlyTake ? EarlyTake : Rest;
+}
+
 std::uint64_t TTransferEngine::BytesMoved() {
     if (Sending) {
         const std::uint16_t Queued = Port.OutputCount();

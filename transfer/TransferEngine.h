@@ -104,6 +104,9 @@ public:
     // A block-protocol receive saw a block begin without its header: a stray byte may have
     // shifted the blocks, and the transmitter's end marker may never be read as one.
     bool OutOfStep() const { return FOutOfStep; }
+    // The waiting input the next step can act on: 2 for a block header, the rest of the unit or
+    // the next early piece; 0 when input does not matter (sending, no transfer running).
+    std::uint32_t InputWanted() const;
 
     bool Running() const { return FState != tsIdle; }
     bool Halted() const { return FState == tsHalted; }

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <thread>
 
+#include <sys/ioctl.h>
 #include <time.h>
 
 using namespace vaultix::platform;
@@ -201,4 +203,29 @@ TEST_F(SerialEvents, HangUpIsReportedOnceAndThenDoesNotSpin) {
     Device->CancelWait();
     EXPECT_TRUE(late.ReturnsWithin(Patience));
     EXPECT_EQ(Device->Close(), 0);
+}
+
+TEST_F(SerialEvents, ALineChangeReachesTheWaitThroughTheSampleOfTheDispatchPass) {
+    // A pseudo-terminal has no lines: a scripted CTS stands in for a UART's.
+    std::atomic<int> lines{0};
+    TSerialDevice::SetModemLineSource([&lines](int, int& Bits) {
+        Bits = lines.load();
+        return true;
+    });
+    struct TRestore {
+        ~TRestore() { TSerialDevice::SetModemLineSource({}); }
+    } restore;
+    ASSERT_EQ(Device->SetEventMask(evCts | evRxChar), 0);
+    TBackgroundWait wait(*Device);
+    LetItBlock();
+    lines.store(TIOCM_CTS);
+    // The wait itself does not sample: only the pass does, and then wakes it.
+    EXPECT_FALSE(wait.ReturnsWithin(100ms)) << "the waiting thread woke to sample the lines";
+    Device->SampleLines();
+    const auto r = wait.Result();
+    EXPECT_EQ(r.Result, 0);
+    EXPECT_EQ(r.Events, evCts);
+    std::uint32_t status = 0;
+    ASSERT_EQ(Device->GetModemStatus(status), 0);
+    EXPECT_EQ(status & msCtsOn, msCtsOn);
 }

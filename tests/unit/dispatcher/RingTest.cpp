@@ -1,4 +1,5 @@
 #include "DispatcherFixture.h"
+#include "platform/ActivitySignal.h"
 
 #include "serial/ResultCodes.h"
 
@@ -215,6 +216,35 @@ TEST_F(Recording, TheLogHoldsDeviceReadsAndQueuedWrites) {
     EXPECT_NE(log.find("Device: COM3"), std::string::npos);
     EXPECT_NE(log.find("Dispatch  ReadCom       00000003  xyz"), std::string::npos);
     EXPECT_NE(log.find("Dispatch  WriteCom      00000002  AB"), std::string::npos);
+}
+
+} // namespace
+} // namespace vaultix::serial::testing
+
+namespace vaultix::serial::testing {
+namespace {
+
+// The idle loop sleeps through input until the level it was given is reached: told at once
+// when that much already waits, but not told twice of the same input it could not use.
+TEST_F(InputRing, TheWakeLevelWakesTheLoopOnlyForInputItCanActOn) {
+    int wakes = 0;
+    platform::SetActivityReceiver([&wakes] { ++wakes; });
+    struct TRestore {
+        ~TRestore() { platform::SetActivityReceiver({}); }
+    } restore;
+    Device->Feed(Sequence(5));
+    Device->Pass();
+    Device->SetInputWakeLevel(10);
+    EXPECT_EQ(wakes, 0);
+    Device->SetInputWakeLevel(2);
+    EXPECT_EQ(wakes, 1) << "two bytes of a header already wait";
+    Device->SetInputWakeLevel(2);
+    EXPECT_EQ(wakes, 1) << "the same input at the same level would only spin the loop";
+    Read(2);
+    Device->SetInputWakeLevel(2);
+    EXPECT_EQ(wakes, 2) << "what is left after a take is enough for the next header";
+    Device->SetInputWakeLevel(0);
+    EXPECT_EQ(wakes, 2);
 }
 
 } // namespace

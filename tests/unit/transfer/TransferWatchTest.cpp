@@ -35,6 +35,8 @@ TEST(TransferWatch, SpeaksUpOnlyAfterSilenceAndCountsTheSeconds) {
 
 class WatchedEngine : public ::testing::Test, public TEngineRig {};
 
+// What the engine waits for, and what it has moved: the window wakes for the one and tells of
+// the other.
 TEST_F(WatchedEngine, AStrayByteBeforeTheFirstHeaderPutsTheBlocksOutOfStep) {
     Window.TxBox = 2;
     Engine.PrepareReceive(Dir / "club.a22", 1024, true);
@@ -45,8 +47,10 @@ TEST_F(WatchedEngine, AStrayByteBeforeTheFirstHeaderPutsTheBlocksOutOfStep) {
     Port.Receive({0x55});
     Port.Receive(Stream);
     EXPECT_EQ(Engine.BytesMoved(), 1027u) << "waiting bytes count as moved";
+    EXPECT_EQ(Engine.InputWanted(), 2u) << "a header";
     Step();
     EXPECT_TRUE(Engine.OutOfStep());
+    EXPECT_EQ(Engine.InputWanted(), 1022u) << "the rest of the block";
     Step();
     EXPECT_EQ(Engine.BytesMoved(), 1027u) << "taken or waiting, every byte counts once";
 }
