@@ -65,6 +65,7 @@ TCliExit TCliSession::Run() {
         }
         Stop(std::nullopt);
     });
+    FWatch.Start(FEngine.Sending, PortTitle(FPort, FCommand.Port), TCliClock::now());
     FIdle.SetIdleHandler([this](bool& Done) { Step(Done); });
     if (FSignals.Requested()) {
         Stop(std::nullopt);
@@ -149,7 +150,25 @@ TProgressState TCliSession::ProgressState() {
 }
 
 void TCliSession::ShowProgress() {
-    FProgress.Show(ProgressState(), TCliClock::now());
+    const TCliClock::time_point Now = TCliClock::now();
+    FProgress.Show(ProgressState(), Now);
+    ShowHint(Now);
+}
+
+void TCliSession::ShowHint(TCliClock::time_point Now) {
+    const std::string Hint = FWatch.Hint(FEngine.BytesMoved(), FEngine.OutOfStep(), Now);
+    if (Hint.empty()) {
+        FHintShown.clear();
+        return;
+    }
+    // A new hint at once, the same one again while it lasts, with its seconds counted up.
+    const std::string Kind = Hint.substr(Hint.find(" s") + 2);
+    if (Kind == FHintShown && Now - FHintShownAt < HintRepeat) return;
+    FHintShown = Kind;
+    FHintShownAt = Now;
+    FProgress.Finish();
+    std::fputs((Hint + "\n").c_str(), stderr);
+    std::fflush(stderr);
 }
 
 void TCliSession::Stop(std::optional<std::string> Reason) {

@@ -13,6 +13,7 @@
 #include "tools/cli/CliWindow.h"
 #include "transfer/TransferEngine.h"
 #include "transfer/TransferPort.h"
+#include "transfer/TransferWatch.h"
 
 #include <QEventLoop>
 
@@ -52,6 +53,7 @@ private:
     void Step(bool& Done);
     void LetOutputReachTheLine();
     void ShowProgress();
+    void ShowHint(TCliClock::time_point Now);
     TProgressState ProgressState();
     // Ends the transfer the way Cancel does: by the user, or for Reason.
     void Stop(std::optional<std::string> Reason);
@@ -68,6 +70,12 @@ private:
     TCliWindow FWindow;
     transfer::TTransferEngine FEngine{FLink, FWindow};
     TCliProgress FProgress;
+    // What to check when nothing moves, the same words as the window's; told again every
+    // HintRepeat while it lasts.
+    transfer::TTransferWatch FWatch;
+    std::string FHintShown;
+    TCliClock::time_point FHintShownAt{};
+    static constexpr std::chrono::seconds HintRepeat{10};
     TStopSignals FSignals;
     QEventLoop FLoop;
     bool FEnded = false;
