@@ -116,6 +116,7 @@ void TTransferEngine::Start() {
     FBufferStart = FBufferEnd = 0;
     FTaken = 0;
     FOutOfStep = false;
+    FBlocksBegun = 0;
     FLabelShown = false;
     FShownBar = -1;
     Window.InstallIdleHandler(ihTransferIdle);
@@ -190,6 +191,7 @@ void TTransferEngine::ReceiveStep() {
             if (Header[0] == MarkerLead) {
                 if (Header[1] == MarkerBlock) {
                     Count = 0;
+                    ++FBlocksBegun;
                 } else if (Header[1] == MarkerEnd) {
                     EndSeen = true;
                 }
@@ -200,6 +202,7 @@ void TTransferEngine::ReceiveStep() {
                 DataFile.Write(Header, 2);
                 Count = 2;
                 ++BlockNo;
+                ++FBlocksBegun;
             }
         }
     } else if (Count < TransferSize) {
@@ -264,8 +267,10 @@ void TTransferEngine::ShowProgress() {
     const std::uint32_t DoneBytes = Count + (Sending ? 0u : Port.InputCount());
     FLabel.clear();
     if (!Sending && AllModels) {
+        // The block in progress. BlockNo counts only blocks that came without their header,
+        // which would leave a transmitter that sends one before each block at "Block 0".
         FLabel += "Block ";
-        FLabel += std::to_string(BlockNo);
+        FLabel += std::to_string(FBlocksBegun);
         FLabel += ":  ";
     }
     FLabel += std::to_string(DoneBytes);

@@ -152,6 +152,7 @@ private:
     TState FState = tsIdle;
     std::uint64_t FTaken = 0;
     bool FOutOfStep = false;
+    std::uint32_t FBlocksBegun = 0; // with or without their header
     TTransferOutcome FOutcome = toNone;
     // Changes whenever a transfer starts or ends, so that a step resuming after Pause can tell
     // that its transfer was ended meanwhile.

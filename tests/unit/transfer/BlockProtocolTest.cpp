@@ -123,6 +123,13 @@ TEST_F(BlockProtocol, LabelShowsBlockNumberAndBytesOfTheCurrentBlock) {
     Port.Receive(TBytes(Second.begin(), Second.begin() + 100));
     Step(); // header taken: Count 2, 98 waiting
     EXPECT_EQ(Window.Label(), "Block 2:  100 bytes of 1024 transferred.");
+    Port.Receive(TBytes(Second.begin() + 100, Second.end()));
+    Step();
+    // A block announced by its marker counts as well.
+    Port.Receive(BlockMarker);
+    Port.Receive(TBytes(100, 7));
+    Step();
+    EXPECT_EQ(Window.Label(), "Block 3:  100 bytes of 1024 transferred.");
 }
 
 TEST_F(BlockProtocol, Mc24RevealsTheStopButtonAtItsFirstBlock) {
