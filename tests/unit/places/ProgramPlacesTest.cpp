@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -87,21 +88,21 @@ TEST_F(ProgramPlacesTest, PortableUnlessInstalledFilesLieBesideAndNoSettingsFile
 TEST_F(ProgramPlacesTest, AnInstalledProgramKeepsItsSettingsAndDialogsWithTheUser) {
     Install();
     const TEnvironment HomeVar("HOME", Home.string());
-    std::optional<TEnvironment> Config;
-    Config.emplace("XDG_CONFIG_HOME", std::nullopt);
+    auto Config = std::make_unique<TEnvironment>("XDG_CONFIG_HOME", std::nullopt);
     TProgramPlaces Places = ProgramPlacesFor(Bin.string());
     EXPECT_EQ(Places.SettingsFile, (Home / ".config/vaultix/Vaultix.ini").string());
     EXPECT_EQ(Places.DialogFolder, Home.string() + "/"); // no documents folder yet
 
     fs::create_directories(Home / "Documents");
     Config.reset();
-    Config.emplace("XDG_CONFIG_HOME", "relative/config"); // not absolute: not used
+    Config = std::make_unique<TEnvironment>("XDG_CONFIG_HOME",
+                                            "relative/config"); // not absolute: not used
     Places = ProgramPlacesFor(Bin.string());
     EXPECT_EQ(Places.SettingsFile, (Home / ".config/vaultix/Vaultix.ini").string());
     EXPECT_EQ(Places.DialogFolder, (Home / "Documents").string() + "/");
 
     Config.reset();
-    Config.emplace("XDG_CONFIG_HOME", (Root / "config").string());
+    Config = std::make_unique<TEnvironment>("XDG_CONFIG_HOME", (Root / "config").string());
     Places = ProgramPlacesFor(Bin.string());
     EXPECT_EQ(Places.SettingsFile, (Root / "config/vaultix/Vaultix.ini").string());
 
