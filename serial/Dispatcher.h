@@ -242,6 +242,10 @@ protected:
     virtual bool MoreInputFollows() { return false; }
     // Input arrived: whether it reaches the level the application wants to be woken at.
     bool InputWakeDue();
+    // How long the comm thread may leave arriving input in the device before it watches the
+    // line again, 0 for not at all: while the application waits for more than a few bytes, the
+    // line's time for all but the last of them, at most GatherMaxMs.
+    std::uint32_t InputGatherMs();
     // Once a pass: lets the device sample what a waiting thread would otherwise wake up to
     // sample (modem lines, line counters). The base has nothing to sample.
     virtual void SampleDeviceLines() {}

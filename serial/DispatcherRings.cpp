@@ -119,6 +119,28 @@ bool TOxBaseDispatcher::InputWakeDue() {
     return Level != 0 && InputCount() >= Level;
 }
 
+std::uint32_t TOxBaseDispatcher::InputGatherMs() {
+    // Long enough that a pass takes several bytes at once instead of one, short enough that a
+    // change of the modem lines still shows within the dispatch pass's own pace.
+    constexpr std::uint32_t GatherMaxMs = 20;
+    // The shortest frame a line can have (five data bits, start and stop): the time is never
+    // longer than the bytes take, whatever the settings, so the byte that completes what the
+    // application waits for is never the one held back.
+    constexpr std::uint64_t ShortestFrameBits = 7;
+    const std::uint32_t Level = InputWakeLevel.load();
+    const std::uint32_t Rate = DecodeBaud(CurrentBaud.load());
+    if (Level <= 2 || Rate == 0) return 0;
+    std::uint32_t Waiting;
+    {
+        std::lock_guard input(InputLock);
+        if (InFull) return 0;
+        Waiting = InputRingCount();
+    }
+    if (Waiting + 2 >= Level) return 0;
+    const std::uint64_t Ms = (Level - Waiting - 1) * ShortestFrameBits * 1000 / Rate;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(Ms, GatherMaxMs));
+}
+
 std::uint32_t TOxBaseDispatcher::OutputUsed() {
     std::lock_guard output(OutputLock);
     return RefreshLineErrors().OutQue;

@@ -125,6 +125,12 @@ void TComThread::Execute() {
         // The next wait starts only after the dispatch thread has handled this event.
         d.CommEventDone->Wait(WaitInfinite);
         if (events & ModemEvents) SignalActivity();
+        // Bytes the application cannot act on yet are left to gather in the device, so that
+        // a line at speed costs a hand-off every few bytes rather than at each one. A stop
+        // sets the event and ends the wait.
+        else if (events == evRxChar && !d.StopThreadsFlag.load())
+            if (const std::uint32_t gather = d.InputGatherMs(); gather > 0)
+                d.CommEventDone->Wait(gather);
     } while (!d.StopThreadsFlag.load());
 }
 

@@ -247,5 +247,24 @@ TEST_F(InputRing, TheWakeLevelWakesTheLoopOnlyForInputItCanActOn) {
     EXPECT_EQ(wakes, 2);
 }
 
+// Below the level, arriving bytes may gather in the device for a while (4800 baud here), but
+// never for so long that the byte completing the level is the one held back.
+TEST_F(InputRing, InputBelowTheWakeLevelGathersNoLongerThanTheLineNeeds) {
+    Device->Feed(Sequence(5));
+    Device->Pass();
+    for (const std::uint32_t level : {0u, 1u, 2u, 7u}) {
+        Device->SetInputWakeLevel(level);
+        EXPECT_EQ(Device->InputGatherMs(), 0u) << "level " << level;
+    }
+    Device->SetInputWakeLevel(12);
+    EXPECT_EQ(Device->InputGatherMs(), 8u) << "six more bytes of at least seven bits";
+    Device->SetInputWakeLevel(5120);
+    EXPECT_EQ(Device->InputGatherMs(), 20u) << "capped";
+    Device->Feed(Sequence(InRingSize));
+    Device->Pass();
+    ASSERT_TRUE(Device->InFull);
+    EXPECT_EQ(Device->InputGatherMs(), 0u) << "a full ring is taken at once";
+}
+
 } // namespace
 } // namespace vaultix::serial::testing

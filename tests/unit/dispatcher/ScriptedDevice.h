@@ -63,6 +63,7 @@ public:
     using TOxBaseDispatcher::CheckTimerTriggers;
     using TOxBaseDispatcher::DeliverEvent;
     using TOxBaseDispatcher::FillInputRing;
+    using TOxBaseDispatcher::InputGatherMs;
     using TOxBaseDispatcher::MergeModemDeltas;
     using TOxBaseDispatcher::ProcessDeviceEvent;
     using TOxBaseDispatcher::ProcessTimersAndStatus;
