@@ -112,6 +112,9 @@ void TCliSession::Step(bool& Done) {
         EndLoop();
         return;
     }
+    // The loop sleeps through the bytes before those the next step can act on; the idle
+    // heartbeat keeps the progress and the hints going meanwhile.
+    FPort.SetInputWakeLevel(FEngine.InputWanted());
     ShowProgress();
 }
 
