@@ -6,8 +6,9 @@
 //
 //   bench_AppCpu [idle seconds, default 10]
 //
-// Each figure is measured twice in the same run: as the program used to run (a 20 ms heartbeat
-// and a wake-up of the window at every byte) and as it runs now. The simulator runs in this
+// Each figure is measured twice in the same run: as the program used to run (a 20 ms heartbeat,
+// a wake-up of the window at every byte, and so a hand-off between the port's threads at each
+// one) and as it runs now. The simulator runs in this
 // process; its CPU is taken off the figures and its threads are not counted, so they are the
 // program's alone. Wake-ups are the voluntary context switches of the main thread and of the
 // port's three threads (vx-comm, vx-dispatch, vx-output), read from /proc.
@@ -117,12 +118,12 @@ std::string WakeRates(const std::map<std::string, std::uint64_t>& Before,
     std::string text = loop;
     for (const char* name : {"main", "vx-comm", "vx-dispatch", "vx-output"}) {
         char cell[32];
-        std::snprintf(cell, sizeof cell, "%7.1f", rate(name));
+        std::snprintf(cell, sizeof cell, " %7.1f", rate(name));
         text += cell;
         total += rate(name);
     }
     char cell[32];
-    std::snprintf(cell, sizeof cell, "%8.1f", total);
+    std::snprintf(cell, sizeof cell, " %8.1f", total);
     return text + cell;
 }
 
@@ -289,7 +290,7 @@ public:
     }
 
     static void Header() {
-        std::printf("%-26s %-6s %8s %7s %14s wake-ups/s: %6s %7s%8s%8s%8s%8s\n", "", "", "wall",
+        std::printf("%-26s %-6s %8s %7s %14s wake-ups/s: %6s %8s%8s%8s%8s%9s\n", "", "", "wall",
                     "CPU", "", "loop", "main", "comm", "disp", "out", "all");
     }
 
