@@ -244,7 +244,7 @@ protected:
     bool InputWakeDue();
     // How long the comm thread may leave arriving input in the device before it watches the
     // line again, 0 for not at all: while the application waits for more than a few bytes, the
-    // line's time for all but the last of them, at most GatherMaxMs.
+    // line's time for all but the last of them, at most 20 ms.
     std::uint32_t InputGatherMs();
     // Once a pass: lets the device sample what a waiting thread would otherwise wake up to
     // sample (modem lines, line counters). The base has nothing to sample.
