@@ -1,7 +1,9 @@
 #include "app/ElidedLabel.h"
 
+#include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QToolTip>
 
 namespace vaultix::app {
 
@@ -15,6 +17,15 @@ QSize TElidedLabel::minimumSizeHint() const {
 
 QSize TElidedLabel::sizeHint() const {
     return {0, fontMetrics().height()};
+}
+
+bool TElidedLabel::event(QEvent* Event) {
+    if (Event->type() != QEvent::ToolTip || !toolTip().isEmpty()) return QLabel::event(Event);
+    if (fontMetrics().horizontalAdvance(text()) > contentsRect().width())
+        QToolTip::showText(static_cast<QHelpEvent*>(Event)->globalPos(), text(), this);
+    else
+        QToolTip::hideText();
+    return true;
 }
 
 void TElidedLabel::paintEvent(QPaintEvent*) {

@@ -1,7 +1,8 @@
 #pragma once
 // A one-line label that never widens its window: a text longer than the room it gets is drawn
 // shortened in the middle ("/dev/serial/by-id/usb-F…-port0 — FTDI …"), while its text, and so
-// what a screen reader or a tooltip gives, stays whole.
+// what a screen reader gives, stays whole. Without a tooltip of its own, a shortened text shows
+// whole as its tooltip.
 
 #include <QLabel>
 
@@ -15,6 +16,7 @@ public:
     QSize sizeHint() const override;
 
 protected:
+    bool event(QEvent* Event) override;
     void paintEvent(QPaintEvent* Event) override;
 };
 

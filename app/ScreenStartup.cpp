@@ -14,10 +14,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLayout>
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QTimer>
 
 #include <algorithm>
 #include <string>
@@ -28,6 +30,28 @@ namespace {
 
 constexpr char SetSection[] = "Set";
 constexpr int DefaultPortIndex = 0;
+
+// What the port line under the lists says after COM Number failed to open: the reason the
+// message gave, and what to do about it.
+std::string PortAdvice(int Number, const std::string& Details) {
+    if (Number == 0) return "No port chosen: pick one in the Serial Port list.";
+    const std::string Name = "COM" + std::to_string(Number);
+    if (Details.empty()) return Name + " could not be opened: pick another port.";
+    if (platform::ComPortPath(Number).empty())
+        return Details + " Plug in the adapter, or pick another port.";
+    return Details + " Or pick another port.";
+}
+
+// A message about the window's own state. At start-up the window is not shown yet: the message
+// waits for the event loop, which runs once the window is shown, so that it stands over the
+// window and is not left alone on the screen before it.
+void ShowOverWindow(QWidget* Window, const std::string& Text) {
+    if (Window->isVisible()) {
+        ShowMessage(Window, mkError, Text);
+        return;
+    }
+    QTimer::singleShot(0, Window, [Window, Text] { ShowMessage(Window, mkError, Text); });
+}
 
 } // namespace
 
@@ -172,11 +196,13 @@ void TScreen::ComBoxChange(QObject*) {
         ShowChosenPort();
     } catch (...) {
         ShowChosenPort();
+        const std::string Details = PortOpenDetails();
         std::string Text = PortOpenFailedMessage;
-        if (const std::string Details = PortOpenDetails(); !Details.empty()) Text += "\r" + Details;
+        if (!Details.empty()) Text += "\r" + Details;
         AL1Update(this);
         DescribePorts();
-        ShowMessage(this, mkError, Text);
+        ComDeviceLabel->setText(QString::fromStdString(PortAdvice(Port.ComNumber(), Details)));
+        ShowOverWindow(this, Text);
         return;
     }
     AL1Update(this);

@@ -42,6 +42,7 @@ TStartRequest StartRequestOf(const QStringList& Arguments) {
 std::string HelpText() {
     const platform::TProgramPlaces Places = platform::OwnProgramPlaces();
     return "Usage: vaultix [DEBUG] [--demo TYPE]\n"
+           "       vaultix --help | --version\n"
            "\n"
            "Saves the model memories of radio-control transmitters (MC-18, MC-20, MC-22, MC-24,\n"
            "MX-22) to files over a serial cable, and writes them back.\n"

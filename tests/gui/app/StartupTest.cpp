@@ -185,11 +185,16 @@ TEST_F(ScreenTest, APortThatCannotOpenIsReportedAndLeavesTheActionsDisabled) {
     platform::SetPortOverride(1, (Dir / "no-such-device").string());
     app::TScreen& S = MakeScreen();
     EXPECT_FALSE(S.Port.Open());
+    // The message waits until the window shows, and the port line says what to do.
+    EXPECT_TRUE(Messages.empty());
+    const std::string Missing =
+        (Dir / "no-such-device").string() + " (COM1) is not present: plug the adapter in.";
+    EXPECT_EQ(S.ComDeviceLabel->text().toStdString(), Missing + " Or pick another port.");
+    S.show();
+    ASSERT_TRUE(RunUntil([&] { return !Messages.empty(); }));
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].Kind, app::mkError);
-    EXPECT_EQ(Messages[0].Text, std::string(app::TScreen::PortOpenFailedMessage) + "\r" +
-                                    (Dir / "no-such-device").string() +
-                                    " (COM1) is not present: plug the adapter in.");
+    EXPECT_EQ(Messages[0].Text, std::string(app::TScreen::PortOpenFailedMessage) + "\r" + Missing);
     for (QAction* Action : {S.ASaveOne, S.ASaveAll, S.ARestoreOne, S.ARestoreAll})
         EXPECT_FALSE(Action->isEnabled()) << Action->objectName().toStdString();
     for (QPushButton* Button : {S.SaveOne, S.SaveAll, S.RestoreOne, S.RestoreAll})
@@ -225,6 +230,9 @@ TEST_F(ScreenTest, APortNumberOutsideTheListAsksTheUserForAPort) {
     PromptAnswer = 0;
     app::TScreen& Again = MakeScreen();
     EXPECT_FALSE(Again.Port.Open());
+    EXPECT_EQ(Again.ComDeviceLabel->text().toStdString(),
+              "No port chosen: pick one in the Serial Port list.");
+    ASSERT_TRUE(RunUntil([&] { return !Messages.empty(); }));
     EXPECT_EQ(LastMessage(), app::TScreen::PortOpenFailedMessage);
 }
 
