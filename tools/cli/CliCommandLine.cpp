@@ -329,7 +329,7 @@ std::string CliUsage(TCliAction Action) {
     case caNone:
         break;
     }
-    return "Usage: vaultix-cli [--debug] COMMAND [OPTIONS] ...\n"
+    return "Usage: vaultix-cli [--debug [--baud 4000|4800]] COMMAND [OPTIONS] ...\n"
            "       vaultix-cli [COMMAND] --help | --version\n"
            "\n"
            "Saves the model memories of MC-18, MC-20, MC-22, MC-24 and MX-22 transmitters\n"
