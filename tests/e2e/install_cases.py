@@ -6,6 +6,7 @@ folder. Each case is one CTest test: `install_cases.py NAME`.
 The build folder comes from the environment: VAULTIX_BUILD_DIR."""
 
 import os
+import re
 import stat
 import subprocess
 import sys
@@ -47,6 +48,20 @@ def answer_port_message():
         pass
 
 
+def window_classes(pid):
+    """The class names (WM_CLASS, second part) of the X windows of process pid."""
+    ids = subprocess.run(["xdotool", "search", "--pid", str(pid)], capture_output=True,
+                         text=True, timeout=10).stdout.split()
+    found = set()
+    for wid in ids:
+        said = subprocess.run(["xprop", "-id", wid, "WM_CLASS"], capture_output=True, text=True,
+                              timeout=10).stdout
+        names = re.findall(r'"([^"]*)"', said)
+        if len(names) == 2:
+            found.add(names[1])
+    return found
+
+
 def save_sent(rig, path, description, model):
     """A save of one model, from the button to the outcome."""
     write(rig.path("sent.m22"), model)
@@ -86,6 +101,12 @@ def installed_program():
 
         rig.start(env=env)
         answer_port_message()
+        # A dock matches the running window to its menu entry by the entry's StartupWMClass.
+        entry = read(os.path.join(prefix, "share", "applications",
+                                  "org.example.vaultix.desktop")).decode()
+        wm_class = re.search(r"^StartupWMClass=(.*)$", entry, re.M).group(1)
+        classes = window_classes(g._S.app.pid)
+        check(wm_class in classes, "window classes %s, the entry names %s" % (classes, wm_class))
         g.click("Help")
         guide = os.path.join(prefix, "share", "vaultix", "user-guide.html")
         g.wait_for(lambda: os.path.exists(opened), 5, what="the desktop's opener")
