@@ -16,6 +16,9 @@ import gui_driver as g  # noqa: E402
 from rig import Rig, case, check, main, model_bytes, read, write  # noqa: E402
 from window import MEMO, begin_save, enabled  # noqa: E402
 
+WITHOUT_SERIAL_DEVICES = os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                      "without_serial_devices.py")
+
 BUILD = os.environ.get("VAULTIX_BUILD_DIR", "")
 
 
@@ -38,14 +41,6 @@ def desktop_opener(folder, record):
         with open(os.path.join(folder, name), "w") as f:
             f.write("#!/bin/sh\n%s\n" % body)
         os.chmod(os.path.join(folder, name), 0o755)
-
-
-def answer_port_message():
-    """Without settings COM1 is whatever serial device the machine has: its message, if any."""
-    try:
-        g.answer_dialog("OK", timeout=1.5)
-    except TimeoutError:
-        pass
 
 
 def window_classes(pid):
@@ -75,11 +70,11 @@ def save_sent(rig, path, description, model):
 
 @case
 def installed_program():
-    """The installed program for a user with a fresh home folder: it starts, Help opens the
-    installed guide, and Close ends it and writes the settings into the user's config folder,
-    which it makes. The next start reads them from there. The dialogs start in the user's
-    documents folder and go on from the folder of the file last chosen. Nothing is written into
-    the installation."""
+    """The installed program for a user with a fresh home folder, on a machine without serial
+    devices: it starts, Help opens the installed guide, and Close ends it and writes the settings
+    into the user's config folder, which it makes. The next start reads them from there. The
+    dialogs start in the user's documents folder and go on from the folder of the file last
+    chosen. Nothing is written into the installation."""
     check(BUILD, "VAULTIX_BUILD_DIR must name the build folder")
     rig = Rig()
     try:
@@ -99,8 +94,11 @@ def installed_program():
         rig.ini = os.path.join(home, ".config", "vaultix", "Vaultix.ini")
         installed = snapshot(prefix)
 
-        rig.start(env=env)
-        answer_port_message()
+        # A first start has no settings, so COM1 would be whatever serial device this machine
+        # has: the program runs where /dev holds none, and says so.
+        g.start_app([sys.executable, WITHOUT_SERIAL_DEVICES, rig.app], cwd=rig.work, env=env)
+        said = g.answer_dialog("OK", timeout=10)
+        check(said.endswith("No serial device is plugged in for COM1."), said)
         # A dock matches the running window to its menu entry by the entry's StartupWMClass.
         entry = read(os.path.join(prefix, "share", "applications",
                                   "org.example.vaultix.desktop")).decode()
