@@ -4,17 +4,19 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 namespace vaultix::platform {
 
 namespace {
 
 constexpr std::size_t npos = std::string::npos;
+constexpr std::string_view Utf8Mark = "\xEF\xBB\xBF";
 
 std::string Trim(const std::string& S) {
     const auto first = S.find_first_not_of(" \t\r\n");
@@ -51,34 +53,44 @@ std::optional<std::pair<std::string, std::string>> KeyValue(const std::string& L
 } // namespace
 
 std::optional<int> ParseProfileInteger(const std::string& Text) {
-    std::string t = Trim(Text);
+    const std::string Trimmed = Trim(Text);
+    std::string_view t = Trimmed;
     bool negative = false;
     if (!t.empty() && (t.front() == '-' || t.front() == '+')) {
         negative = t.front() == '-';
-        t.erase(0, 1);
+        t.remove_prefix(1);
     }
     int base = 10;
     if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
         base = 16;
-        t.erase(0, 2);
+        t.remove_prefix(2);
     }
-    if (t.empty()) return std::nullopt;
-    long long value = 0;
+    // Only digits may follow: a second sign ("--5") or a blank makes the value no integer.
+    if (t.empty() || !std::isxdigit(static_cast<unsigned char>(t.front()))) return std::nullopt;
+    std::uint64_t value = 0;
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value, base);
     if (ec != std::errc() || end != t.data() + t.size()) return std::nullopt;
-    if (negative) value = -value;
-    if (value < INT32_MIN || value > UINT32_MAX) return std::nullopt;
-    // Hexadecimal values above 0x7FFFFFFF stand for the 32-bit pattern, as profile files store it.
-    return static_cast<int>(static_cast<std::uint32_t>(value));
+    // A value the key cannot hold is no value; wrapping it would make up another one.
+    const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : INT32_MAX;
+    if (value > limit) return std::nullopt;
+    return negative ? static_cast<int>(-static_cast<std::int64_t>(value)) : static_cast<int>(value);
 }
 
-TProfileFile::TProfileFile(std::string FileName) : FileName_(std::move(FileName)) { Load(); }
+TProfileFile::TProfileFile(std::string FileName) : FileName_(std::move(FileName)) {
+    Load();
+}
 
 void TProfileFile::Load() {
     Lines_.clear();
     std::ifstream in(FileName_, std::ios::binary);
     std::string line;
+    ByteOrderMark_ = false;
     while (std::getline(in, line)) {
+        // An editor's byte-order mark would otherwise hide the first section's header.
+        if (Lines_.empty() && line.starts_with(Utf8Mark)) {
+            line.erase(0, Utf8Mark.size());
+            ByteOrderMark_ = true;
+        }
         if (!line.empty() && line.back() == '\r') line.pop_back();
         Lines_.push_back(line);
     }
@@ -86,7 +98,9 @@ void TProfileFile::Load() {
 
 void TProfileFile::Save() const {
     std::ostringstream text;
-    for (const auto& l : Lines_) text << l << "\r\n";
+    if (ByteOrderMark_) text << Utf8Mark;
+    for (const auto& l : Lines_)
+        text << l << "\r\n";
     bool ok = false;
     if (std::FILE* f = std::fopen(FileName_.c_str(), "wb")) {
         const std::string s = text.str();
@@ -106,7 +120,8 @@ std::size_t TProfileFile::FindSection(const std::string& Section) const {
 
 std::size_t TProfileFile::SectionEnd(std::size_t SectionLine) const {
     std::size_t i = SectionLine + 1;
-    while (i < Lines_.size() && !SectionName(Lines_[i])) ++i;
+    while (i < Lines_.size() && !SectionName(Lines_[i]))
+        ++i;
     return i;
 }
 
@@ -154,7 +169,8 @@ void TProfileFile::WriteString(const std::string& Section, const std::string& Ke
     } else {
         // After the section's last non-empty line.
         std::size_t at = SectionEnd(s);
-        while (at > s + 1 && Trim(Lines_[at - 1]).empty()) --at;
+        while (at > s + 1 && Trim(Lines_[at - 1]).empty())
+            --at;
         Lines_.insert(Lines_.begin() + static_cast<std::ptrdiff_t>(at), line);
     }
     Save();

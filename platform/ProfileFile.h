@@ -24,7 +24,8 @@ public:
 
     // The value of Key in Section, or nullopt. Section and key names match in any letter case.
     std::optional<std::string> ReadString(const std::string& Section, const std::string& Key) const;
-    // Decimal text, or hexadecimal with a 0x/0X prefix; Default for a missing key or other text.
+    // Decimal text, or hexadecimal with a 0x/0X prefix; Default for a missing key, other text
+    // or a value out of range.
     int ReadInteger(const std::string& Section, const std::string& Key, int Default) const;
     // Any non-zero integer is true.
     bool ReadBool(const std::string& Section, const std::string& Key, bool Default) const;
@@ -46,9 +47,12 @@ private:
 
     std::string FileName_;
     std::vector<std::string> Lines_;
+    // The file began with a UTF-8 byte-order mark, which a rewrite keeps.
+    bool ByteOrderMark_ = false;
 };
 
-// Parses decimal or 0x-hexadecimal text; nullopt for anything else.
+// Parses decimal or 0x-hexadecimal text with one optional sign; nullopt for anything else,
+// and for a value outside the range of int.
 std::optional<int> ParseProfileInteger(const std::string& Text);
 
 } // namespace vaultix::platform

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,8 +16,9 @@ namespace {
 class ProfileFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("vaultix-ini-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() /
+              ("vaultix-ini-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir);
         file = (dir / "Vaultix.ini").string();
     }
@@ -46,6 +48,14 @@ TEST(ProfileInteger, DecimalAndHexOnly) {
     EXPECT_EQ(std::nullopt, ParseProfileInteger(""));
     EXPECT_EQ(std::nullopt, ParseProfileInteger("0x"));
     EXPECT_EQ(std::nullopt, ParseProfileInteger("yes"));
+    // Out of range or a second sign: no value, never a wrapped one.
+    EXPECT_EQ(std::nullopt, ParseProfileInteger("3000000000"));
+    EXPECT_EQ(std::nullopt, ParseProfileInteger("0xFFFFFFFF"));
+    EXPECT_EQ(std::nullopt, ParseProfileInteger("--5"));
+    EXPECT_EQ(std::nullopt, ParseProfileInteger("0x-5"));
+    EXPECT_EQ(std::nullopt, ParseProfileInteger("99999999999999999999999"));
+    EXPECT_EQ(INT32_MIN, ParseProfileInteger("-2147483648"));
+    EXPECT_EQ(INT32_MAX, ParseProfileInteger("0x7fffffff"));
 }
 
 TEST_F(ProfileFileTest, MissingFileAndKeysGiveDefaults) {
@@ -66,12 +76,21 @@ TEST_F(ProfileFileTest, WritesKeepOtherSectionsKeysAndComments) {
     ini.WriteInteger("Set", "PosY", 40);
     ini.WriteBool("Set", "Tracing", true);
     ini.WriteBool("Extra", "Flag", false);
-    EXPECT_EQ("; my notes\r\n[Ports]\r\nCOM1=/dev/ttyUSB3\r\n\r\n[Set]\r\nPosX=120\r\nOther=keep\r\n"
-              "PosY=40\r\nTracing=1\r\n\r\n[Extra]\r\nFlag=0\r\n",
-              Get());
+    EXPECT_EQ(
+        "; my notes\r\n[Ports]\r\nCOM1=/dev/ttyUSB3\r\n\r\n[Set]\r\nPosX=120\r\nOther=keep\r\n"
+        "PosY=40\r\nTracing=1\r\n\r\n[Extra]\r\nFlag=0\r\n",
+        Get());
     TProfileFile back(file);
     EXPECT_EQ("/dev/ttyUSB3", back.ReadString("Ports", "COM1"));
     EXPECT_EQ(120, back.ReadInteger("Set", "PosX", 0));
+}
+
+TEST_F(ProfileFileTest, ByteOrderMarkHidesNoSectionAndIsKept) {
+    Put("\xEF\xBB\xBF[Ports]\r\nCOM1=/dev/pts/9\r\n[Set]\r\nPort=2\r\n");
+    TProfileFile ini(file);
+    EXPECT_EQ("/dev/pts/9", ini.ReadString("Ports", "COM1"));
+    ini.WriteInteger("Set", "Port", 1);
+    EXPECT_EQ("\xEF\xBB\xBF[Ports]\r\nCOM1=/dev/pts/9\r\n[Set]\r\nPort=1\r\n", Get());
 }
 
 TEST_F(ProfileFileTest, KeyIsAddedToTheRightSectionNotTheLast) {
