@@ -1,5 +1,8 @@
 #include "platform/PortHolders.h"
 
+#include "platform/ShownText.h"
+
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <string_view>
@@ -35,22 +38,27 @@ THolderSearch FindPortHolders(const std::string& DevicePath, const std::string& 
     struct stat Device {};
     if (::stat(DevicePath.c_str(), &Device) != 0) return Search;
     const std::string Self = std::to_string(::getpid());
+    // Processes come and go while they are looked at: every step takes an error code, and one
+    // that vanished midway is simply not a holder.
     std::error_code Error;
-    for (const fs::directory_entry& Process : fs::directory_iterator(ProcRoot, Error)) {
-        const std::string Pid = Process.path().filename().string();
+    for (fs::directory_iterator Process(ProcRoot, Error), End; !Error && Process != End;
+         Process.increment(Error)) {
+        const std::string Pid = Process->path().filename().string();
         if (!IsPid(Pid) || Pid == Self) continue;
         std::error_code FdError;
-        fs::directory_iterator Fds(Process.path() / "fd", FdError);
+        fs::directory_iterator Fd(Process->path() / "fd", FdError);
         if (FdError) {
             // Gone meanwhile, or another user's process.
             if (FdError != std::errc::no_such_file_or_directory) Search.Incomplete = true;
             continue;
         }
-        for (const fs::directory_entry& Fd : Fds) {
+        for (; !FdError && Fd != End; Fd.increment(FdError)) {
             struct stat Target {};
-            if (::stat(Fd.path().c_str(), &Target) != 0) continue;
+            if (::stat(Fd->path().c_str(), &Target) != 0) continue;
             if (!S_ISCHR(Target.st_mode) || Target.st_rdev != Device.st_rdev) continue;
-            Search.Holders.push_back({std::stoi(Pid), CommandName(Process.path())});
+            int Number = 0;
+            std::from_chars(Pid.data(), Pid.data() + Pid.size(), Number);
+            Search.Holders.push_back({Number, CommandName(Process->path())});
             break;
         }
     }
@@ -58,12 +66,14 @@ THolderSearch FindPortHolders(const std::string& DevicePath, const std::string& 
 }
 
 std::string HoldersText(const std::string& DevicePath, const THolderSearch& Search) {
-    if (Search.Holders.empty()) return DevicePath + " is in use by another program.";
-    std::string Text = DevicePath + " is in use by ";
+    // Both names come from outside: a settings file, and whatever a process calls itself.
+    const std::string Device = ShownText(DevicePath);
+    if (Search.Holders.empty()) return Device + " is in use by another program.";
+    std::string Text = Device + " is in use by ";
     for (std::size_t I = 0; I < Search.Holders.size(); ++I) {
         if (I > 0) Text += I + 1 == Search.Holders.size() ? " and " : ", ";
         const TPortHolder& Holder = Search.Holders[I];
-        Text += (Holder.Program.empty() ? std::string("a program") : Holder.Program) +
+        Text += (Holder.Program.empty() ? std::string("a program") : ShownText(Holder.Program)) +
                 " (process " + std::to_string(Holder.Pid) + ")";
     }
     return Text + ".";

@@ -95,6 +95,10 @@ TEST_F(FakeTree, HoldersAreFoundByTheDeviceTheirDescriptorsName) {
               "/dev/ttyUSB0 is in use by minicom (process 4242).");
     EXPECT_EQ(HoldersText("/dev/ttyUSB0", {{{1, "a"}, {2, "b"}, {3, ""}}, false}),
               "/dev/ttyUSB0 is in use by a (process 1), b (process 2) and a program (process 3).");
+    // A process names itself, and a settings file names the device: neither reaches the
+    // terminal or the window raw.
+    EXPECT_EQ(HoldersText("/dev/tty\x1b[2J", {{{7, "x\x07\n"}}, false}),
+              "/dev/tty\\x1b[2J is in use by x\\x07\\x0a (process 7).");
 
     // A process whose descriptors cannot be listed makes the search incomplete, not wrong.
     Write(Proc / "99" / "fd", "");
