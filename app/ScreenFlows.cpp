@@ -4,6 +4,7 @@
 #include "app/ApplicationErrors.h"
 #include "app/Screen.h"
 #include "app/UserDialogs.h"
+#include "platform/ShownText.h"
 #include "transfer/BackupFiles.h"
 #include "transfer/DescriptionFile.h"
 #include "transfer/ModelList.h"
@@ -27,12 +28,17 @@ std::filesystem::path PathOf(const QString& Name) {
 }
 
 // The memo's text as typed. The plain-text view turns non-breaking spaces into blanks; the raw
-// text keeps every character and only ends its lines with Unicode separators.
+// text keeps every character and only ends its lines with Unicode separators. The memo shows
+// a description's control characters escaped; they are written back as they were.
 std::string MemoText(const QPlainTextEdit& Memo) {
     QString Text = Memo.document()->toRawText();
     Text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     Text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    return Text.toStdString();
+    return platform::TypedText(Text.toStdString());
+}
+
+void ShowDescription(QPlainTextEdit& Memo, const std::string& Text) {
+    Memo.setPlainText(QString::fromStdString(platform::ShownLines(Text)));
 }
 
 } // namespace
@@ -113,7 +119,7 @@ void TScreen::StartSave(QObject* Sender) {
     if (!ChooseFile(SaveDialog1, true)) return;
     Engine.Sending = false;
     if (const auto Text = transfer::LoadDescription(PathOf(FileName)))
-        Description->setPlainText(QString::fromStdString(*Text));
+        ShowDescription(*Description, *Text);
     ShowPage(transfer::npDescription);
     DescriptionLabel->setText(QString::fromLatin1(SaveDescriptionLabel));
     Port.ClearInput();
@@ -135,7 +141,7 @@ void TScreen::StartRestore(QObject* Sender) {
     Port.ClearOutput();
     Description->clear();
     const auto Text = transfer::LoadDescription(PathOf(FileName));
-    Description->setPlainText(QString::fromStdString(Text ? *Text : transfer::NoDescriptionText));
+    ShowDescription(*Description, Text ? *Text : transfer::NoDescriptionText);
 }
 
 void TScreen::ConfirmBtnClick(QObject*) {
@@ -152,9 +158,12 @@ void TScreen::ConfirmBtnClick(QObject*) {
         StartEngine();
         return;
     }
-    Engine.StageDescription(PathOf(FileName), MemoText(*Description));
+    const std::string Memo = MemoText(*Description);
+    Engine.StageDescription(PathOf(FileName), Memo);
     Engine.CreateDataFile(PathOf(FileName));
-    ShowInformation(SaveInstruction);
+    ShowInformation(transfer::NeedsUtf8(Memo)
+                        ? std::string(SaveInstruction) + "\r" + transfer::StoredAsUtf8Notice
+                        : SaveInstruction);
     StartEngine();
 }
 

@@ -1,5 +1,7 @@
 #include "app/UserDialogs.h"
 
+#include "platform/ShownText.h"
+
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -138,7 +140,8 @@ QString MessageText(const std::string& Text) {
     QString Result = QString::fromStdString(Text);
     Result.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     Result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return Result;
+    // A file or device name inside the text may hold control characters of its own.
+    return QString::fromStdString(platform::ShownMessage(Result.toStdString()));
 }
 
 QString QtNameFilter(const std::string& Filter) {

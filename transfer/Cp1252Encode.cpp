@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/Utf8Text.h"
+
 namespace vaultix::transfer {
 
 namespace {
@@ -13,48 +15,13 @@ constexpr std::array<char32_t, 32> High = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-// Decodes the code point at Text[Pos] and moves Pos past it; false for a malformed sequence.
-bool NextCodePoint(std::string_view Text, std::size_t& Pos, char32_t& Point) {
-    const auto Lead = static_cast<std::uint8_t>(Text[Pos]);
-    if (Lead < 0x80) {
-        Point = Lead;
-        ++Pos;
-        return true;
-    }
-    // Sequence length, payload bits of the lead byte, and the least code point that needs
-    // this length (anything below is an overlong form).
-    std::size_t Length;
-    char32_t Lowest;
-    if ((Lead & 0xE0) == 0xC0) {
-        Length = 2;
-        Point = Lead & 0x1F;
-        Lowest = 0x80;
-    } else if ((Lead & 0xF0) == 0xE0) {
-        Length = 3;
-        Point = Lead & 0x0F;
-        Lowest = 0x800;
-    } else if ((Lead & 0xF8) == 0xF0) {
-        Length = 4;
-        Point = Lead & 0x07;
-        Lowest = 0x10000;
-    } else {
-        return false;
-    }
-    if (Text.size() - Pos < Length) return false;
-    for (std::size_t i = 1; i < Length; ++i) {
-        const auto Next = static_cast<std::uint8_t>(Text[Pos + i]);
-        if ((Next & 0xC0) != 0x80) return false;
-        Point = (Point << 6) | (Next & 0x3F);
-    }
-    if (Point < Lowest || Point > 0x10FFFF || (Point >= 0xD800 && Point <= 0xDFFF)) return false;
-    Pos += Length;
-    return true;
-}
-
 std::optional<char> Cp1252Code(char32_t Point) {
     if (Point < 0x80 || (Point >= 0xA0 && Point <= 0xFF)) return static_cast<char>(Point);
-    for (std::size_t i = 0; i < High.size(); ++i)
+    for (std::size_t i = 0; i < High.size(); ++i) {
         if (High[i] != 0 && High[i] == Point) return static_cast<char>(0x80 + i);
+        // An undefined code was read as the control character of its number: it goes back.
+        if (High[i] == 0 && Point == 0x80 + i) return static_cast<char>(Point);
+    }
     return std::nullopt;
 }
 
@@ -65,7 +32,7 @@ std::optional<std::string> Utf8ToCp1252(std::string_view Utf8) {
     Out.reserve(Utf8.size());
     for (std::size_t Pos = 0; Pos < Utf8.size();) {
         char32_t Point;
-        if (!NextCodePoint(Utf8, Pos, Point)) return std::nullopt;
+        if (!platform::NextCodePoint(Utf8, Pos, Point)) return std::nullopt;
         const std::optional<char> Code = Cp1252Code(Point);
         if (!Code) return std::nullopt;
         Out.push_back(*Code);
@@ -76,7 +43,7 @@ std::optional<std::string> Utf8ToCp1252(std::string_view Utf8) {
 bool IsValidUtf8(std::string_view Text) {
     for (std::size_t Pos = 0; Pos < Text.size();) {
         char32_t Point;
-        if (!NextCodePoint(Text, Pos, Point)) return false;
+        if (!platform::NextCodePoint(Text, Pos, Point)) return false;
     }
     return true;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/RuntimeExceptions.h"
 #include "transfer/BackupFiles.h"
 #include "transfer/Cp1252.h"
 #include "transfer/Cp1252Encode.h"
@@ -26,10 +27,10 @@ bool ReadsAsUtf8(std::string_view Bytes) {
 } // namespace
 
 std::string DecodeDescription(std::string_view Bytes) {
-    Bytes = Bytes.substr(0, Bytes.find('\0'));
     std::string Text;
     if (ReadsAsUtf8(Bytes)) {
-        if (Bytes.starts_with(Utf8Mark)) Bytes.remove_prefix(Utf8Mark.size());
+        // A byte-order mark stays in the text as the character it is, so that writing the text
+        // again puts it back.
         Text.assign(Bytes);
     } else {
         Text = Cp1252ToUtf8(std::string(Bytes));
@@ -39,7 +40,7 @@ std::string DecodeDescription(std::string_view Bytes) {
     for (std::size_t i = 0; i < Text.size(); ++i) {
         if (Text[i] == '\r' || Text[i] == '\n') {
             if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') ++i;
-            if (i + 1 < Text.size()) Memo.push_back('\n');
+            Memo.push_back('\n');
         } else {
             Memo.push_back(Text[i]);
         }
@@ -63,16 +64,41 @@ std::string EncodeDescription(std::string_view MemoText) {
     return Text;
 }
 
-std::string ReadDescriptionFile(const std::filesystem::path& Name) {
+namespace {
+
+std::string ReadDescriptionBytes(const std::filesystem::path& Name) {
     TDataFile File;
     File.OpenForReading(Name);
     std::string Bytes(static_cast<std::size_t>(File.Length()), '\0');
     Bytes.resize(File.Read(Bytes.data(), Bytes.size()));
-    return DecodeDescription(Bytes);
+    return Bytes;
+}
+
+} // namespace
+
+std::string ReadDescriptionFile(const std::filesystem::path& Name) {
+    return DecodeDescription(ReadDescriptionBytes(Name));
+}
+
+std::string DescriptionBytes(const std::filesystem::path& Name, std::string_view MemoText) {
+    std::error_code Error;
+    if (std::filesystem::is_regular_file(Name, Error)) {
+        try {
+            std::string Existing = ReadDescriptionBytes(Name);
+            if (DecodeDescription(Existing) == MemoText) return Existing;
+        } catch (const platform::EInOutError&) {
+            // Unreadable: written anew from the text.
+        }
+    }
+    return EncodeDescription(MemoText);
+}
+
+bool NeedsUtf8(std::string_view MemoText) {
+    return !Utf8ToCp1252(MemoText).has_value();
 }
 
 void WriteDescriptionFile(const std::filesystem::path& Name, std::string_view MemoText) {
-    const std::string Bytes = EncodeDescription(MemoText);
+    const std::string Bytes = DescriptionBytes(Name, MemoText);
     TDataFile File;
     File.CreateFor(Name);
     File.Write(Bytes.data(), Bytes.size());

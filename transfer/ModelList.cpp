@@ -17,7 +17,7 @@ std::string ModelEntry(const std::string& Number, const std::string& Name) {
 }
 
 std::string ModelEntryUtf8(const std::string& Entry) {
-    return Cp1252ToUtf8(Entry);
+    return ShownCp1252(Entry);
 }
 
 void ListModels(const std::filesystem::path& DataFileName, const TTxInfo& Row, std::uint16_t Unit,

@@ -15,7 +15,7 @@ namespace vaultix::transfer {
 // "123 GLIDER", "   GLIDER" for a type without numbers.
 std::string ModelEntry(const std::string& Number, const std::string& Name);
 
-// An entry as the window shows it.
+// An entry as the window and the command line show it: control characters escaped.
 std::string ModelEntryUtf8(const std::string& Entry);
 
 // Empties Entries, then appends one entry per unit of Unit bytes in the data file, reading

@@ -75,7 +75,7 @@ void TTransferEngine::CreateDataFile(const std::filesystem::path& FileName) {
 
 void TTransferEngine::StageDescription(const std::filesystem::path& FileName,
                                        std::string_view MemoText) {
-    const std::string Bytes = EncodeDescription(MemoText);
+    const std::string Bytes = DescriptionBytes(DescriptionFileName(FileName), MemoText);
     DescriptionFile.CreateFor(DescriptionFileName(FileName));
     DescriptionFile.Write(Bytes.data(), Bytes.size());
 }
@@ -291,9 +291,9 @@ bool TTransferEngine::IsComplete() {
 std::string TTransferEngine::CompletionMessage() const {
     if (AllModels) return CompletedMessage;
     if (FTxRow >= FirstNamedRow || TransferSize <= LargestSmallUnit) {
-        const std::string Name = Cp1252ToUtf8(ModelName);
+        const std::string Name = ShownCp1252(ModelName);
         if (Sending) return "Model \"" + Name + "\" successfully transferred.";
-        return "Model " + Cp1252ToUtf8(ModelNumber) + " \"" + Name + "\" successfully transferred.";
+        return "Model " + ShownCp1252(ModelNumber) + " \"" + Name + "\" successfully transferred.";
     }
     return CompletedMessage; // the whole memory of an MC-18 type
 }

@@ -1,5 +1,7 @@
 #include "tools/cli/CliOutput.h"
 
+#include "platform/ShownText.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QCryptographicHash>
@@ -27,11 +29,11 @@ std::string ReplaceBreaks(std::string_view Text, std::string_view By) {
 } // namespace
 
 std::string OneLine(std::string_view Text) {
-    return ReplaceBreaks(Text, " ");
+    return platform::ShownText(ReplaceBreaks(Text, " "));
 }
 
 std::string WithNewlines(std::string_view Text) {
-    return ReplaceBreaks(Text, "\n");
+    return platform::ShownMessage(ReplaceBreaks(Text, "\n"));
 }
 
 void PrintError(std::string_view Text) {
@@ -41,12 +43,7 @@ void PrintError(std::string_view Text) {
 }
 
 std::string Printable(std::string_view Utf8) {
-    std::string Result(Utf8);
-    for (char& C : Result) {
-        const auto Code = static_cast<unsigned char>(C);
-        if (Code < 0x20 || Code == 0x7F) C = '?';
-    }
-    return Result;
+    return platform::ShownText(Utf8);
 }
 
 std::size_t DisplayWidth(std::string_view Utf8) {

@@ -21,6 +21,7 @@ public:
 };
 
 // The window's texts break lines with "\r" (or "\r\n"); on one line they read as sentences.
+// Other control characters (from a file name, say) are escaped as "\x1b".
 std::string OneLine(std::string_view Text);
 // The same texts with their line breaks as "\n", for standard output.
 std::string WithNewlines(std::string_view Text);
@@ -28,7 +29,8 @@ std::string WithNewlines(std::string_view Text);
 // "vaultix-cli: Text" on standard error, as one line.
 void PrintError(std::string_view Text);
 
-// UTF-8 text with every control character (a model name may hold zero bytes) shown as '?'.
+// Text from a file or the line with every control character (a model name may hold zero
+// bytes or escape sequences) shown as "\x1b", on one line.
 std::string Printable(std::string_view Utf8);
 
 // The number of characters in UTF-8 text, for lining up columns.

@@ -42,6 +42,7 @@ TCliExit SaveBackup(const TCliCommand& Command) {
         std::string Description;
         if (Command.Description) {
             Description = *Command.Description;
+            if (transfer::NeedsUtf8(Description)) Say(transfer::StoredAsUtf8Notice);
         } else if (const auto Existing = transfer::LoadDescription(Name)) {
             Description = *Existing;
         }

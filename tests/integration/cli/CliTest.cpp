@@ -112,16 +112,20 @@ TEST_F(CliTest, SavesOneModelAllModelsAndAWholeMemoryByteForByte) {
         EXPECT_TRUE(Sim.Wait(5s)->Ok());
     }
     {
-        // Saved again without a description: the new model, the old description.
+        // Saved again without a description: the new model, the old description byte for byte
+        // (bare line feeds, a code Windows-1252 leaves open, a NUL, final blank lines). A name
+        // holding escape sequences and a NUL reaches the terminal escaped, on one line.
+        const std::string Kept("Hangar 3\nwing \x81\0tail\r\n\r\n", 20);
+        WriteText(Dir / "glider.m22.dsc", Kept);
         TSimOptions Options = Quick(Mc22, TSimMode::smSendModel);
         Options.Seed = 9;
-        Options.Names = {simulator::EncodeModelName("Möwe")};
+        Options.Names = {simulator::EncodeModelName(std::string("M\x1b[2J\0öwe", 10))};
         TTxSimulator Sim(Options);
         const TCliResult R = Save(Sim, {"--type", "mc22", One});
         EXPECT_EQ(R.Status, 0) << R.Err;
-        EXPECT_EQ(R.Out, "Model 1  \"Möwe\" successfully transferred.\n");
+        EXPECT_EQ(R.Out, "Model 1  \"M\\x1b[2J\\x00öwe\" successfully transferred.\n");
         EXPECT_EQ(ReadImage(One), Sim.Image());
-        EXPECT_EQ(ReadText(Dir / "glider.m22.dsc"), "Hangar 3\r\nwing");
+        EXPECT_EQ(ReadText(Dir / "glider.m22.dsc"), Kept);
     }
     {
         // The block protocol: three blocks and the end marker, each acknowledged after 700 ms.

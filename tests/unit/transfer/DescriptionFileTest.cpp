@@ -1,8 +1,10 @@
-// Description files: line breaks of every kind, the NUL that ends the text, 8-bit text of
-// existing backups, and text Windows-1252 cannot hold.
+// Description files: line breaks of every kind, bytes kept through a read and a write, 8-bit
+// text of existing backups, and text Windows-1252 cannot hold.
 
 #include "TransferFakes.h"
 
+#include "platform/ShownText.h"
+#include "transfer/Cp1252.h"
 #include "transfer/Cp1252Encode.h"
 #include "transfer/DescriptionFile.h"
 
@@ -12,16 +14,63 @@ namespace {
 TEST(DescriptionFile, EveryKindOfLineBreakEndsALine) {
     const std::string Lines = "first\nsecond\nthird";
     EXPECT_EQ(DecodeDescription("first\r\nsecond\r\nthird"), Lines);
-    EXPECT_EQ(DecodeDescription("first\nsecond\nthird\n"), Lines);
-    EXPECT_EQ(DecodeDescription("first\rsecond\rthird\r"), Lines);
+    EXPECT_EQ(DecodeDescription("first\nsecond\nthird"), Lines);
+    EXPECT_EQ(DecodeDescription("first\rsecond\rthird\r"), Lines + "\n");
     EXPECT_EQ(DecodeDescription("first\r\rthird"), "first\n\nthird");
     EXPECT_EQ(DecodeDescription("first\n\r\nthird"), "first\n\nthird");
-    EXPECT_EQ(DecodeDescription("a\r\n\r\n"), "a\n") << "the last line is empty";
+    EXPECT_EQ(DecodeDescription("a\r\n\r\n"), "a\n\n") << "final blank lines are text";
 }
 
-TEST(DescriptionFile, NulEndsTheText) {
-    EXPECT_EQ(DecodeDescription(std::string("kept\r\nalso\0lost\r\nmore", 21)), "kept\nalso");
-    EXPECT_EQ(DecodeDescription(std::string("\0all lost", 9)), "");
+TEST(DescriptionFile, UnchangedTextKeepsEveryByte) {
+    TTempDir Dir;
+    const auto Name = Dir / "club.m22.dsc";
+    const std::string Kept[] = {
+        std::string("kept\r\nalso\0after the NUL\r\n\r\n", 30),
+        "\xEF\xBB\xBFmarked UTF-8 \xC3\xBC\n",
+        "LF only\nand \x81\x8D\x8F\x90\x9D, codes Windows-1252 leaves open\n\n",
+        "\x1b[31mred\x07",
+    };
+    for (const std::string& Bytes : Kept) {
+        WriteAll(Name, Bytes);
+        const std::string Text = ReadDescriptionFile(Name);
+        EXPECT_EQ(DescriptionBytes(Name, Text), Bytes);
+        WriteDescriptionFile(Name, Text);
+        EXPECT_EQ(ReadAll(Name), TBytes(Bytes.begin(), Bytes.end()));
+        // Written anew (the file gone), the text still comes back as it was.
+        std::filesystem::remove(Name);
+        WriteDescriptionFile(Name, Text);
+        EXPECT_EQ(ReadDescriptionFile(Name), Text);
+    }
+    EXPECT_FALSE(NeedsUtf8(DecodeDescription(Kept[2])));
+    EXPECT_TRUE(NeedsUtf8(DecodeDescription(Kept[1]))) << "the byte-order mark";
+}
+
+TEST(ShownText, ControlsAreEscapedAndTheMemoGivesTheTextBack) {
+    EXPECT_EQ(platform::ShownText(std::string("A\x1b[2J\x07\0B\r\n\t\x7f", 12)),
+              "A\\x1b[2J\\x07\\x00B\\x0d\\x0a\\x09\\x7f");
+    EXPECT_EQ(platform::ShownText("\xC2\x9B"
+                                  "1m \xFF \xC3\xBC C:\\x"),
+              "\\x9b1m \\xff \xC3\xBC C:\\x")
+        << "C1 controls, bytes that are not UTF-8, and text that is";
+    EXPECT_EQ(ShownCp1252("Gl\x1b\x81"
+                          "der"),
+              "Gl\\x1b\\x81der");
+
+    // What the memo shows of a description, typed back unchanged, is the description.
+    const std::string Texts[] = {
+        std::string("line\n\ttab\0nul \x1b[31m", 18),
+        "literal \\x1b and \\\\x07 and \\x41",
+        "\\",
+        "\\x",
+        "\xEF\xBB\xBF\xC2\x81 \\x0a\n",
+    };
+    for (const std::string& Text : Texts) {
+        const std::string Shown = platform::ShownLines(Text);
+        EXPECT_EQ(platform::TypedText(Shown), Text) << Shown;
+        for (const char C : Shown)
+            EXPECT_TRUE(C == '\n' || C == '\t' || static_cast<unsigned char>(C) >= 0x20) << Shown;
+    }
+    EXPECT_EQ(platform::ShownLines("a\nb\x1b"), "a\nb\\x1b");
 }
 
 TEST(DescriptionFile, WritesCrLfAndNothingForAnEmptyMemo) {
@@ -34,7 +83,7 @@ TEST(DescriptionFile, WritesCrLfAndNothingForAnEmptyMemo) {
     WriteDescriptionFile(Name, "one\ntwo\r\nthree\n");
     EXPECT_EQ(ReadAll(Name), TBytes({'o', 'n', 'e', '\r', '\n', 't', 'w', 'o', '\r', '\n', 't', 'h',
                                      'r', 'e', 'e', '\r', '\n'}));
-    EXPECT_EQ(ReadDescriptionFile(Name), "one\ntwo\nthree");
+    EXPECT_EQ(ReadDescriptionFile(Name), "one\ntwo\nthree\n");
     EXPECT_EQ(Dir.Entries(), std::vector<std::string>{"club.m22.dsc"});
 }
 
@@ -69,14 +118,15 @@ TEST(DescriptionFile, LoadOnlyWhenTheBackupHasOne) {
     TTempDir Dir;
     EXPECT_FALSE(LoadDescription(Dir / "club.m22").has_value());
     WriteAll(Dir / "club.m22.dsc", std::string("text\r\n"));
-    EXPECT_EQ(LoadDescription(Dir / "club.m22"), std::optional<std::string>("text"));
+    EXPECT_EQ(LoadDescription(Dir / "club.m22"), std::optional<std::string>("text\n"));
 }
 
 TEST(Cp1252Encode, RefusesWhatItCannotEncode) {
     EXPECT_EQ(Utf8ToCp1252("abc \u00FF\u0178\u2122"),
               std::optional<std::string>("abc \xFF\x9F\x99"));
     EXPECT_EQ(Utf8ToCp1252("\u0100"), std::nullopt);
-    EXPECT_EQ(Utf8ToCp1252("\u0081"), std::nullopt) << "C1 control";
+    EXPECT_EQ(Utf8ToCp1252("\u0080"), std::nullopt) << "C1 control";
+    EXPECT_EQ(Utf8ToCp1252("\u0081"), std::optional<std::string>("\x81")) << "undefined code";
     EXPECT_EQ(Utf8ToCp1252("\xFC"), std::nullopt) << "not UTF-8";
     EXPECT_FALSE(IsValidUtf8("\xC0\xAF")) << "overlong";
     EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80")) << "surrogate";
