@@ -3,6 +3,7 @@
 #include "app/ApplicationErrors.h"
 #include "app/DemoMode.h"
 #include "app/Screen.h"
+#include "app/SessionEnd.h"
 #include "app/StartOptions.h"
 #include "app/UserDialogs.h"
 #include "platform/IdleDriver.h"
@@ -101,6 +102,15 @@ int RunProgram(int argc, char** argv) {
     int Result = 0;
     {
         auto Screen = std::make_unique<TScreen>(Idle, std::move(Options));
+        // A signal ends the program as Close does; the loss of the display ends the session
+        // from the exit that follows it.
+        const TSessionEnd SessionEnd(
+            [&Screen] {
+                if (Screen) Screen->ExitBtnClick(Screen.get());
+            },
+            [&Screen] {
+                if (Screen) Screen->EndSession(false);
+            });
         Screen->show();
         Result = QApplication::exec();
         // Destroying the window writes the settings back and closes the port.

@@ -105,8 +105,12 @@ public:
 
     // Builds the window and runs FormCreate. Idle is the application's idle driver.
     TScreen(platform::TIdleDriver& Idle, TScreenOptions Options = {});
-    // Runs FormDestroy.
+    // Runs EndSession.
     ~TScreen() override;
+    // What ending the program does, once: FormDestroy writes the settings, a running save's new
+    // files are removed, the port is closed. For a process that ends without destroying the
+    // window (its X server gone) errors go to standard error instead of message boxes.
+    void EndSession(bool ShowErrors);
 
     // ---- Title panel --------------------------------------------------------------------
     QWidget* Panel1 = nullptr;

@@ -10,6 +10,7 @@
 #include "platform/PortOverrides.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramPlaces.h"
+#include "platform/ShownText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,6 +23,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <functional>
 #include <string>
 
 namespace vaultix::app {
@@ -45,6 +49,13 @@ std::string PortAdvice(int Number, const std::string& Details) {
 // A message about the window's own state. At start-up the window is not shown yet: the message
 // waits for the event loop, which runs once the window is shown, so that it stands over the
 // window and is not left alone on the screen before it.
+// A message for standard error, where "\r" would overwrite the line.
+std::string OneLineOf(std::string Text) {
+    for (char& C : Text)
+        if (C == '\r' || C == '\n') C = ' ';
+    return platform::ShownText(Text);
+}
+
 void ShowOverWindow(QWidget* Window, const std::string& Text) {
     if (Window->isVisible()) {
         ShowMessage(Window, mkError, Text);
@@ -73,11 +84,35 @@ TScreen::TScreen(platform::TIdleDriver& AIdle, TScreenOptions Options)
 }
 
 TScreen::~TScreen() {
-    FDestroyed = true;
-    Idle.SetIdleHandler({});
-    RunGuarded([this] { FormDestroy(this); });
+    EndSession(true);
     Port.SetOnPortOpen({});
     Port.SetOnPortClose({});
+}
+
+void TScreen::EndSession(bool ShowErrors) {
+    if (FDestroyed) return;
+    FDestroyed = true;
+    Idle.SetIdleHandler({});
+    const auto Run = [ShowErrors](const std::function<void()>& Step) {
+        if (ShowErrors) {
+            RunGuarded(Step);
+            return;
+        }
+        try {
+            Step();
+        } catch (const std::exception& Error) {
+            std::fprintf(stderr, "vaultix: %s\n", OneLineOf(Error.what()).c_str());
+        } catch (...) {
+            std::fprintf(stderr, "vaultix: an unknown error while ending\n");
+        }
+    };
+    Run([this] { FormDestroy(this); });
+    // A running save's new files are not kept: the earlier backup stays as it was.
+    Run([this] {
+        Engine.DataFile.Close();
+        Engine.DescriptionFile.Close();
+    });
+    Run([this] { Port.SetOpen(false); });
 }
 
 // The port's stored configuration: the transmitter's line and the program's buffer sizes.

@@ -4,6 +4,7 @@ its controls as a person would, with the transmitter simulator at the far end of
 pseudo-terminal cable. Each case is one CTest test: `cases.py NAME`."""
 
 import os
+import signal
 import sys
 import time
 
@@ -212,6 +213,55 @@ def cable_pulled():
         said = g.answer_dialog("OK", timeout=30)
         check(said.endswith("successfully transferred."), said)
         check(read(rig.path("club.m22")) == one, "the save after the cable came back differs")
+    finally:
+        rig.close()
+
+
+@case
+def ended_from_outside():
+    """SIGTERM during a save, SIGHUP and SIGINT when idle, and the X server going away during a
+    save each end the program within a second the way Close does: the settings are written,
+    the save's new files are removed and the earlier backup stays as it was."""
+    rig = Rig()
+    try:
+        old = model_bytes("MC-22", 1, "Old", 9)
+        write(rig.path("club.m22"), old)
+
+        def ended(how, in_transfer):
+            rig.write_settings({"Ports": {"COM1": rig.cable.near}})
+            rig.start()
+            if in_transfer:
+                begin_save(rig, "Save one model to file.", rig.path("club.m22"), "new")
+                rig.sim("--type", "MC-22", "--send-one", "--stall-after", "300")
+                g.wait_for(lambda: progress() >= 300, 10, what="300 bytes")
+            sent = time.monotonic()
+            how()
+            code = rig.exited(1.0)
+            check(code is not None, "still running a second after " + how.__name__)
+            check(time.monotonic() - sent < 1.0, how.__name__ + " was slow")
+            check("PosX" in rig.settings().get("Set", {}), "settings not written: " +
+                  how.__name__)
+            check(read(rig.path("club.m22")) == old, "the earlier backup changed")
+            check(sorted(os.listdir(rig.work)) == ["club.m22"], os.listdir(rig.work))
+            g.stop_app()
+            return code
+
+        def sigterm():
+            g._S.app.send_signal(signal.SIGTERM)
+
+        def sighup():
+            g._S.app.send_signal(signal.SIGHUP)
+
+        def sigint():
+            g._S.app.send_signal(signal.SIGINT)
+
+        def x_server_lost():
+            g._S.xvfb.kill()
+
+        check(ended(sigterm, True) == 0, "SIGTERM")
+        check(ended(sighup, False) == 0, "SIGHUP")
+        check(ended(sigint, False) == 0, "SIGINT")
+        ended(x_server_lost, True)
     finally:
         rig.close()
 
