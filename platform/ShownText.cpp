@@ -8,20 +8,26 @@ namespace vaultix::platform {
 
 namespace {
 
+// C0, DEL and C1 controls, and the invisible characters that break lines or turn the
+// direction of text, so that what is shown is not what is there: a byte-order mark, the line
+// and paragraph separators, and the bidirectional embeddings, overrides and isolates.
 bool IsControl(char32_t Point) {
-    return Point < 0x20 || Point == 0x7F || (Point >= 0x80 && Point < 0xA0);
+    return Point < 0x20 || Point == 0x7F || (Point >= 0x80 && Point < 0xA0) || Point == 0xFEFF ||
+           (Point >= 0x2028 && Point <= 0x202E) || (Point >= 0x2066 && Point <= 0x2069);
 }
 
-// The characters an escape "\xNN" of ShownLines stands for.
+// The characters an escape of ShownLines stands for.
 bool Escapable(char32_t Point) {
     return IsControl(Point) || Point == '\\';
 }
 
+// "\xNN" up to U+00FF, "\uNNNN" above.
 void AppendEscape(std::string& Text, std::uint32_t Code) {
     static constexpr char Digits[] = "0123456789abcdef";
-    Text += "\\x";
-    Text.push_back(Digits[(Code >> 4) & 0xF]);
-    Text.push_back(Digits[Code & 0xF]);
+    const int Width = Code > 0xFF ? 4 : 2;
+    Text += Code > 0xFF ? "\\u" : "\\x";
+    for (int Digit = Width - 1; Digit >= 0; --Digit)
+        Text.push_back(Digits[(Code >> (4 * Digit)) & 0xF]);
 }
 
 int HexValue(char C) {
@@ -31,13 +37,24 @@ int HexValue(char C) {
     return -1;
 }
 
+// The length of an escape "\xNN" or "\uNNNN" at Text[Pos], 0 when none begins there.
+std::size_t EscapeLength(std::string_view Text, std::size_t Pos) {
+    if (Text.size() - Pos < 2 || Text[Pos] != '\\') return 0;
+    return Text[Pos + 1] == 'x' ? 4 : Text[Pos + 1] == 'u' ? 6 : 0;
+}
+
 // The character an escape at Text[Pos] stands for, or -1 when no escape begins there.
 int EscapeAt(std::string_view Text, std::size_t Pos) {
-    if (Text.size() - Pos < 4 || Text[Pos] != '\\' || Text[Pos + 1] != 'x') return -1;
-    const int High = HexValue(Text[Pos + 2]);
-    const int Low = HexValue(Text[Pos + 3]);
-    if (High < 0 || Low < 0) return -1;
-    const int Code = High * 16 + Low;
+    const std::size_t Length = EscapeLength(Text, Pos);
+    if (Length == 0 || Text.size() - Pos < Length) return -1;
+    int Code = 0;
+    for (std::size_t Digit = 2; Digit < Length; ++Digit) {
+        const int Value = HexValue(Text[Pos + Digit]);
+        if (Value < 0) return -1;
+        Code = Code * 16 + Value;
+    }
+    // Each character has one escape: "\x" up to U+00FF, "\u" above.
+    if ((Length == 6) != (Code > 0xFF)) return -1;
     return Escapable(static_cast<char32_t>(Code)) ? Code : -1;
 }
 
@@ -83,7 +100,7 @@ std::string TypedText(std::string_view Shown) {
     for (std::size_t Pos = 0; Pos < Shown.size();) {
         if (const int Code = EscapeAt(Shown, Pos); Code >= 0) {
             AppendUtf8(Result, static_cast<char32_t>(Code));
-            Pos += 4;
+            Pos += EscapeLength(Shown, Pos);
         } else {
             Result.push_back(Shown[Pos++]);
         }

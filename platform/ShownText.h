@@ -10,7 +10,9 @@
 namespace vaultix::platform {
 
 // Text as one line: every C0 control (line breaks and tabs too), DEL and C1 control as "\xNN",
-// and every byte that is not part of valid UTF-8 as "\xNN" of that byte.
+// the invisible characters that hide or reorder text (a byte-order mark, line separators,
+// direction overrides) as "\uNNNN", and every byte that is not part of valid UTF-8 as "\xNN"
+// of that byte.
 std::string ShownText(std::string_view Text);
 
 // A message of several lines ("\n") for a message box or a terminal: line breaks and tabs stay,
@@ -22,7 +24,7 @@ std::string ShownMessage(std::string_view Text);
 // so that TypedText gives back exactly the text (which must be valid UTF-8).
 std::string ShownLines(std::string_view Text);
 
-// The way back from ShownLines: every "\xNN" that stands for a control character or a
+// The way back from ShownLines: every escape that stands for a control character or a
 // backslash becomes that character again; everything else stays as typed.
 std::string TypedText(std::string_view Shown);
 

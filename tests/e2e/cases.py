@@ -267,6 +267,59 @@ def ended_from_outside():
 
 
 @case
+def hostile_files_and_settings():
+    """A settings file saved with a byte-order mark and holding integers out of range still
+    opens its first section's port with the default type. Control characters in model names and
+    descriptions show escaped, never raw; a save that leaves the shown description as it was
+    leaves its file byte for byte; text Windows-1252 cannot hold is kept, and the person is told
+    it is stored as UTF-8."""
+    rig = Rig()
+    try:
+        with open(rig.ini, "wb") as f:
+            f.write(b"\xef\xbb\xbf[Ports]\r\nCOM1=" + rig.cable.near.encode() +
+                    b"\r\n[Set]\r\nTransmitter=3000000000\r\nPort=--5\r\n")
+        names = [(1, "Bell\x07Ring"), (2, "Esc\x1b[2Jcls"), (3, "Nul\x00cut")]
+        write(rig.path("club.a22"), b"".join(model_bytes("MC-22", n, name, n) for n, name in names))
+        kept = b"\xef\xbb\xbfcolour \x1b[31mred\nLF only \xc3\xbc\n\n"
+        write(rig.path("glider.m22.dsc"), kept)
+        rig.start()
+        check(enabled("Save one model to file."), "COM1 of the first section did not open")
+        check(g.text_of(g.find("combo box", "Transmitter")) == "MC-22", "type not the default")
+
+        g.click("Restore all models from file.")
+        g.fill_file_dialog(rig.path("club.a22"))
+        g.click("OK")
+        chooser = g.find("list", None, showing=True)
+        entries = g.wait_for(lambda: g._children(chooser), 5, what="chooser entries")
+        shown = [g._name(e).rstrip() for e in entries]
+        check(shown == [" 1 Bell\\x07Ring", " 2 Esc\\x1b[2Jcls", " 3 Nul\\x00cut"], shown)
+        rig.shot("escaped-names")
+        g.click("Done")
+
+        g.click("Save one model to file.")
+        g.fill_file_dialog(rig.path("glider.m22"))
+        memo = g.text_of(g.find("text", None, description=MEMO))
+        check(memo == "\\ufeffcolour \\x1b[31mred\nLF only \u00fc\n\n", repr(memo))
+        g.click("OK")
+        g.answer_dialog("OK")
+        one = model_bytes("MC-22", 4, "Tab\tName", 4)
+        write(rig.path("sent.m22"), one)
+        rig.sim("--type", "MC-22", "--send-one", "--fast", "--file", rig.path("sent.m22"))
+        said = g.answer_dialog("OK", timeout=30)
+        check(said == 'Model 4  "Tab\\x09Name" successfully transferred.', said)
+        check(read(rig.path("glider.m22.dsc")) == kept, "the unchanged description was rewritten")
+
+        said = begin_save(rig, "Save one model to file.", rig.path("ru.m22"), "\u041c\u043e\u0434\u0435\u043b\u044c \u2708")
+        check("stored as UTF-8" in said, said)
+        rig.sim("--type", "MC-22", "--send-one", "--fast")
+        g.answer_dialog("OK", timeout=30)
+        check(read(rig.path("ru.m22.dsc")) == "\u041c\u043e\u0434\u0435\u043b\u044c \u2708".encode(),
+              "the description is not kept as typed")
+    finally:
+        rig.close()
+
+
+@case
 def help_without_desktop_handler():
     """Help shows the guide in the program's own window on a desktop whose opener knows no
     program for web pages, and says plainly when the guide is missing."""

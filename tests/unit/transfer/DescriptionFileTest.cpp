@@ -63,6 +63,7 @@ TEST(ShownText, ControlsAreEscapedAndTheMemoGivesTheTextBack) {
         "\\",
         "\\x",
         "\xEF\xBB\xBF\xC2\x81 \\x0a\n",
+        "\\ufeff \\u0041 \xE2\x80\xAE \\u202e \xE2\x80\xA8",
     };
     for (const std::string& Text : Texts) {
         const std::string Shown = platform::ShownLines(Text);
@@ -71,6 +72,10 @@ TEST(ShownText, ControlsAreEscapedAndTheMemoGivesTheTextBack) {
             EXPECT_TRUE(C == '\n' || C == '\t' || static_cast<unsigned char>(C) >= 0x20) << Shown;
     }
     EXPECT_EQ(platform::ShownLines("a\nb\x1b"), "a\nb\\x1b");
+    EXPECT_EQ(platform::ShownText("\xEF\xBB\xBF"
+                                  "abc\xE2\x80\xAE"
+                                  "gpj.exe"),
+              "\\ufeffabc\\u202egpj.exe");
 }
 
 TEST(DescriptionFile, WritesCrLfAndNothingForAnEmptyMemo) {
