@@ -285,6 +285,8 @@ private:
     transfer::TTransferWatch FWatch;
     QTimer* FTransferTick = nullptr;
     bool FDestroyed = false;
+    // Help waits for the desktop to say whether it shows web pages.
+    bool FAskingDesktop = false;
 };
 
 } // namespace vaultix::app

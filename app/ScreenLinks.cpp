@@ -24,8 +24,14 @@ void TScreen::HelpBtnClick(QObject*) {
                         " was not found.\rInstall Vaultix again to get it back.");
         return;
     }
-    // Shown by the program itself where the desktop cannot show it.
-    if (!OpenUrl(QUrl::fromLocalFile(Guide).toString())) ShowGuideWindow(this, Guide);
+    // Shown by the program itself where the desktop cannot show it. Finding that out must not
+    // hold up the window; a second click meanwhile asks nothing more.
+    if (FAskingDesktop) return;
+    FAskingDesktop = true;
+    AskDesktopShowsWebPages(this, [this, Guide](bool Shows) {
+        FAskingDesktop = false;
+        if (!Shows || !OpenUrl(QUrl::fromLocalFile(Guide).toString())) ShowGuideWindow(this, Guide);
+    });
 }
 
 void TScreen::Image1Click(QObject*) {

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 
 namespace vaultix::app {
@@ -58,23 +59,8 @@ std::optional<QString> RealOpenFileName(QWidget* Parent, const TFileDialogReques
     return RunFileDialog(Parent, Request, false);
 }
 
-// Whether the desktop names a program for web pages. Where its opener exists but has none to
-// call, the opener starts, fails and tells nobody.
-bool DesktopShowsWebPages() {
-    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()) return true;
-    const QString Query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
-    if (Query.isEmpty()) return true;
-    QProcess Mime;
-    Mime.start(Query,
-               {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
-    if (!Mime.waitForFinished(2000)) return true;
-    return !Mime.readAllStandardOutput().trimmed().isEmpty();
-}
-
 bool RealOpenUrl(const QString& Url) {
-    const QUrl Address(Url);
-    if (Address.isLocalFile() && !DesktopShowsWebPages()) return false;
-    return QDesktopServices::openUrl(Address);
+    return QDesktopServices::openUrl(QUrl(Url));
 }
 
 TMessageBoxFunction& MessageBoxFunction() {
@@ -129,6 +115,35 @@ std::optional<QString> GetSaveFileName(QWidget* Parent, const TFileDialogRequest
 std::optional<QString> GetOpenFileName(QWidget* Parent, const TFileDialogRequest& Request) {
     const TFileDialogFunction Function = OpenFileNameFunction();
     return Function(Parent, Request);
+}
+
+void AskDesktopShowsWebPages(QObject* Context, std::function<void(bool)> Then) {
+    const QString Query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty() || Query.isEmpty()) {
+        Then(true);
+        return;
+    }
+    auto* Mime = new QProcess(Context);
+    auto* Limit = new QTimer(Mime);
+    Limit->setSingleShot(true);
+    // Each path answers once: the process's end, its failure to start, or the time limit.
+    const auto Answer = [Mime, Then = std::move(Then)](bool Shows) {
+        if (Mime->property("answered").toBool()) return;
+        Mime->setProperty("answered", true);
+        Mime->deleteLater();
+        Then(Shows);
+    };
+    QObject::connect(Mime, &QProcess::finished, Mime, [Mime, Answer] {
+        Answer(!Mime->readAllStandardOutput().trimmed().isEmpty());
+    });
+    QObject::connect(Mime, &QProcess::errorOccurred, Mime, [Answer] { Answer(true); });
+    QObject::connect(Limit, &QTimer::timeout, Mime, [Mime, Answer] {
+        Mime->kill();
+        Answer(true);
+    });
+    Limit->start(DesktopLookupLimitMs);
+    Mime->start(Query,
+                {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
 }
 
 bool OpenUrl(const QString& Url) {

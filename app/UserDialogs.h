@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+class QObject;
 class QWidget;
 
 namespace vaultix::app {
@@ -51,6 +52,13 @@ bool ShowMessage(QWidget* Parent, TMessageKind Kind, const std::string& Text);
 std::optional<QString> GetSaveFileName(QWidget* Parent, const TFileDialogRequest& Request);
 std::optional<QString> GetOpenFileName(QWidget* Parent, const TFileDialogRequest& Request);
 bool OpenUrl(const QString& Url);
+
+// Whether the desktop names a program for web pages: where its opener exists but has none to
+// call, the opener starts, fails and tells nobody. The desktop's lookup may take seconds, so
+// the answer comes later, from the event loop, as Then(Shows) (at once when there is nothing
+// to look up); it stays "yes" when the lookup does not answer within the limit.
+inline constexpr int DesktopLookupLimitMs = 2000;
+void AskDesktopShowsWebPages(QObject* Context, std::function<void(bool)> Then);
 
 // A message as a box shows it: "\r\n" and "\r" become line breaks.
 QString MessageText(const std::string& Text);
