@@ -232,6 +232,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
 
 private:
@@ -246,6 +247,7 @@ private:
     void BuildActions();
     void ApplyPortConfiguration();
     void KeepOnScreen();
+    void WatchFrame();
     void WireHandlers();
 
     // Runs an action's handler when its rule holds at this moment.
@@ -285,6 +287,9 @@ private:
     transfer::TTransferWatch FWatch;
     QTimer* FTransferTick = nullptr;
     bool FDestroyed = false;
+    // Looks for the window manager's frame after the first show.
+    static constexpr int FrameWatchMs = 50;
+    QTimer* FFrameWatch = nullptr;
     // Help waits for the desktop to say whether it shows web pages.
     bool FAskingDesktop = false;
 };

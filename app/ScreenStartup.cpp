@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
@@ -183,10 +184,12 @@ void TScreen::FormCreate(QObject*) {
 
 // A position stored for a screen that is gone (a second monitor unplugged, a smaller display)
 // would open the window where nobody sees it: it moves onto the screen it overlaps most, or the
-// primary one, as far as needed to show whole.
+// primary one, as far as needed to show whole, its window manager's frame included.
 void TScreen::KeepOnScreen() {
     if (layout() != nullptr) layout()->activate();
-    const QRect Window(pos(), size());
+    // The position is the frame's; before the window manager has framed the window the frame
+    // has no size yet, and the check is made again once it has (WatchFrame).
+    const QRect Window = frameGeometry();
     const QScreen* Target = QGuiApplication::primaryScreen();
     qint64 BestOverlap = 0;
     for (const QScreen* Screen : QGuiApplication::screens()) {
@@ -202,6 +205,25 @@ void TScreen::KeepOnScreen() {
     const int X = std::max(Area.left(), std::min(Window.left(), Area.right() + 1 - Window.width()));
     const int Y = std::max(Area.top(), std::min(Window.top(), Area.bottom() + 1 - Window.height()));
     if (X != Window.left() || Y != Window.top()) move(X, Y);
+}
+
+void TScreen::showEvent(QShowEvent* Event) {
+    QWidget::showEvent(Event);
+    if (FFrameWatch == nullptr) WatchFrame();
+}
+
+// A window manager frames the window a moment after it shows; only then is the frame's size
+// known. The window is looked at a few times in its first second, and checked once framed.
+void TScreen::WatchFrame() {
+    FFrameWatch = new QTimer(this);
+    FFrameWatch->setInterval(FrameWatchMs);
+    connect(FFrameWatch, &QTimer::timeout, this, [this, Looks = 0]() mutable {
+        const QWindow* Window = windowHandle();
+        const bool Framed = Window != nullptr && !Window->frameMargins().isNull();
+        if (Framed) KeepOnScreen();
+        if (Framed || ++Looks * FrameWatchMs >= 1000) FFrameWatch->stop();
+    });
+    FFrameWatch->start();
 }
 
 void TScreen::FormDestroy(QObject*) {

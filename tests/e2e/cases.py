@@ -12,8 +12,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import gui_driver as g  # noqa: E402
 from gi.repository import Atspi  # noqa: E402
 from rig import Rig, case, check, main, model_bytes, read, write  # noqa: E402
-from window import (MEMO, TITLE, begin_save, enabled, fully_visible, on_screen,  # noqa: E402
-                    pick_port, progress, transmitter_receives, window_titles)
+from window import (MEMO, TITLE, begin_save, enabled, frame, fully_visible, on_screen,  # noqa: E402
+                    pick_port, progress, start_window_manager, transmitter_receives,
+                    window_titles)
 
 
 
@@ -317,6 +318,37 @@ def hostile_files_and_settings():
               "the description is not kept as typed")
     finally:
         rig.close()
+
+
+@case
+def position_under_window_manager():
+    """Under a window manager a stored position that would put the frame partly off the screen
+    brings the whole frame, title bar included, onto the screen; that position is written back
+    and kept at the next start."""
+    rig = Rig({"Set": {"PosX": 5000, "PosY": 5000}})
+    wm = start_window_manager()
+    try:
+        rig.start()
+        framed = lambda: frame()[3] > g.windows()[0].get_extents(Atspi.CoordType.SCREEN).height
+        g.wait_for(framed, 5, what="the window manager's frame")
+        x, y, width, height = g.wait_for(
+            lambda: (lambda f: f if f[0] + f[2] <= 1280 and f[1] + f[3] <= 1024 else None)(frame()),
+            3, what="the whole frame on the screen")
+        check(x >= 0 and y >= 0, (x, y, width, height))
+        rig.shot("framed")
+        g.click("Close", settle=0)
+        check(rig.exited(1.0) == 0, "Close did not end the program")
+        stored = rig.settings()["Set"]
+        check((int(stored["PosX"]), int(stored["PosY"])) == (x, y), (stored, x, y))
+
+        rig.start()
+        g.wait_for(framed, 5, what="the window manager's frame")
+        time.sleep(0.3)
+        check(frame()[:2] == (x, y), "moved again at the next start: %s" % (frame(),))
+    finally:
+        rig.close()
+        wm.kill()
+        wm.wait()
 
 
 @case

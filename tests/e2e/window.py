@@ -74,3 +74,31 @@ def pick_port(entry):
 
 def enabled(caption):
     return g.find("push button", caption).get_state_set().contains(Atspi.StateType.SENSITIVE)
+
+
+def frame():
+    """The program's main window with its window manager's frame, as (x, y, width, height) on
+    the screen; the frame's extents come from the window manager's own property."""
+    env = g._tool_env()
+    win = g.wait_for(lambda: subprocess.run(
+        ["xdotool", "search", "--onlyvisible", "--pid", str(g._S.app.pid)], env=env,
+        capture_output=True, text=True).stdout.split(), 5, what="the program's X window")[0]
+    info = subprocess.run(["xwininfo", "-id", win], env=env, capture_output=True, text=True).stdout
+    field = lambda name: int(re.search(name + r":\s+(-?\d+)", info).group(1))
+    extents = subprocess.run(["xprop", "-id", win, "_NET_FRAME_EXTENTS"], env=env,
+                             capture_output=True, text=True).stdout
+    left, right, top, bottom = ([int(n) for n in re.findall(r"\d+", extents.split("=")[1])]
+                                if "=" in extents else [0, 0, 0, 0])
+    return (field("Absolute upper-left X") - left, field("Absolute upper-left Y") - top,
+            field("Width") + left + right, field("Height") + top + bottom)
+
+
+def start_window_manager():
+    """A light window manager on the test's display, ready once it has announced itself."""
+    env = g._tool_env() | g.start_session()
+    wm = subprocess.Popen(["openbox", "--sm-disable"], env=env, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL)
+    g.wait_for(lambda: "window id" in subprocess.run(
+        ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env, capture_output=True,
+        text=True).stdout, 10, what="the window manager")
+    return wm
