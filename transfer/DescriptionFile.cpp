@@ -13,8 +13,6 @@ namespace vaultix::transfer {
 
 namespace {
 
-constexpr std::string_view Utf8Mark = "\xEF\xBB\xBF";
-
 bool IsPlainAscii(std::string_view Text) {
     return std::all_of(Text.begin(), Text.end(),
                        [](char C) { return static_cast<unsigned char>(C) < 0x80; });
