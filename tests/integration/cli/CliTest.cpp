@@ -5,6 +5,7 @@
 
 #include "tests/support/PtyPair.h"
 #include "tools/simulator/TxSimulator.h"
+#include "transfer/DescriptionFile.h"
 #include "transfer/TxTypes.h"
 
 #include <QByteArray>
@@ -145,9 +146,13 @@ TEST_F(CliTest, SavesOneModelAllModelsAndAWholeMemoryByteForByte) {
     }
     {
         TTxSimulator Sim(Quick(Mc18, TSimMode::smSendMemory));
-        const TCliResult R = Save(Sim, {"--type", "MC-18 (7 Models)", "--all", Dir / "tx.a18"});
+        // A description Windows-1252 cannot hold is kept as typed, and the person told so.
+        const TCliResult R = Save(Sim, {"--type", "MC-18 (7 Models)", "--all", "--description",
+                                        "Flugtag \u2708", Dir / "tx.a18"});
         EXPECT_EQ(R.Status, 0) << R.Err;
         EXPECT_EQ(R.Out, "Transfer successfully completed.\n");
+        EXPECT_NE(R.Err.find(transfer::StoredAsUtf8Notice), std::string::npos) << R.Err;
+        EXPECT_EQ(ReadText(Dir / "tx.a18.dsc"), "Flugtag \u2708");
         EXPECT_EQ(ReadImage(Dir / "tx.a18"), Sim.Image());
         EXPECT_EQ(Sim.Image().size(), 2050u);
     }
