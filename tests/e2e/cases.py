@@ -14,7 +14,7 @@ from gi.repository import Atspi  # noqa: E402
 from rig import Rig, case, check, main, model_bytes, read, write  # noqa: E402
 from window import (MEMO, TITLE, begin_save, enabled, frame, fully_visible, on_screen,  # noqa: E402
                     pick_port, progress, start_window_manager, transmitter_receives,
-                    window_titles)
+                    transmitter_sends, window_titles)
 
 
 
@@ -303,19 +303,16 @@ def hostile_files_and_settings():
         check(memo == "\\ufeffcolour \\x1b[31mred\nLF only \u00fc\n\n", repr(memo))
         g.click("OK")
         g.answer_dialog("OK")
-        one = model_bytes("MC-22", 4, "Tab\tName", 4)
-        write(rig.path("sent.m22"), one)
-        rig.sim("--type", "MC-22", "--send-one", "--fast", "--file", rig.path("sent.m22"))
-        said = g.answer_dialog("OK", timeout=30)
-        check(said == 'Model 4  "Tab\\x09Name" successfully transferred.', said)
+        transmitter_sends(rig, model_bytes("MC-22", 4, "Tab\tName", 4),
+                          'Model 4  "Tab\\x09Name" successfully transferred.')
         check(read(rig.path("glider.m22.dsc")) == kept, "the unchanged description was rewritten")
 
-        said = begin_save(rig, "Save one model to file.", rig.path("ru.m22"), "\u041c\u043e\u0434\u0435\u043b\u044c \u2708")
+        typed = "\u041c\u043e\u0434\u0435\u043b\u044c \u2708"
+        said = begin_save(rig, "Save one model to file.", rig.path("ru.m22"), typed)
         check("stored as UTF-8" in said, said)
         rig.sim("--type", "MC-22", "--send-one", "--fast")
         g.answer_dialog("OK", timeout=30)
-        check(read(rig.path("ru.m22.dsc")) == "\u041c\u043e\u0434\u0435\u043b\u044c \u2708".encode(),
-              "the description is not kept as typed")
+        check(read(rig.path("ru.m22.dsc")) == typed.encode(), "the description is not as typed")
     finally:
         rig.close()
 

@@ -5,7 +5,7 @@ import subprocess
 
 import gui_driver as g
 from gi.repository import Atspi
-from rig import check
+from rig import check, write
 
 TITLE = "Save your valuable Transmitter settings to your PC"
 MEMO = re.compile("^Select model to restore")
@@ -60,6 +60,15 @@ def transmitter_receives(rig, unit, instruction, outcome):
     check(said == outcome, said)
     code, out = rig.sim_done(sim)
     check(code == 0, "simulator: " + out)
+
+
+def transmitter_sends(rig, model, outcome):
+    """The simulator sends model for the save whose instruction was answered; the outcome is
+    answered and checked."""
+    write(rig.path("sent.m22"), model)
+    rig.sim("--type", "MC-22", "--send-one", "--fast", "--file", rig.path("sent.m22"))
+    said = g.answer_dialog("OK", timeout=30)
+    check(said == outcome, said)
 
 
 def pick_port(entry):
