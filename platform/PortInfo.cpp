@@ -1,5 +1,7 @@
 #include "platform/PortInfo.h"
 
+#include "platform/ShownText.h"
+
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -54,13 +56,14 @@ TDeviceInfo DescribeDevice(const std::string& DevicePath, const std::string& Sys
 }
 
 std::string DeviceSummary(const TDeviceInfo& Info) {
-    if (!Info.Present) return Info.Path + " \u2014 not present";
+    if (!Info.Present) return ShownText(Info.Path) + " \u2014 not present";
     const std::string Where =
         Info.RealPath.empty() ? Info.Path : Info.Path + " (" + Info.RealPath + ")";
     std::string What = Info.Maker;
     if (!Info.Product.empty()) What += (What.empty() ? "" : " ") + Info.Product;
     if (What.empty() && Info.Usb) What = "USB adapter";
-    return What.empty() ? Where : Where + " \u2014 " + What;
+    // The adapter names itself, and a settings file names the path: both are shown escaped.
+    return ShownText(What.empty() ? Where : Where + " \u2014 " + What);
 }
 
 } // namespace vaultix::platform

@@ -64,6 +64,8 @@ TEST_F(FakeTree, AdaptersAreNamedByTheirMakerAndProductAndOtherDevicesByPath) {
     EXPECT_EQ(DeviceSummary(Info), "/dev/ttyACM0 \u2014 not present");
     Info.Present = true;
     EXPECT_EQ(DeviceSummary(Info), "/dev/ttyACM0 \u2014 USB adapter");
+    Info.Product = "UART\x1b]0;owned\x07"; // a device names itself
+    EXPECT_EQ(DeviceSummary(Info), "/dev/ttyACM0 \u2014 UART\\x1b]0;owned\\x07");
 
     Info = DescribeDevice("/dev/null", Sys);
     EXPECT_FALSE(Info.Usb);
