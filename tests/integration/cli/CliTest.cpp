@@ -27,6 +27,8 @@
 namespace vaultix::cli::testing {
 namespace {
 
+using namespace std::string_literals;
+
 namespace fs = std::filesystem;
 using simulator::TImage;
 using simulator::TSimMode;
@@ -116,11 +118,11 @@ TEST_F(CliTest, SavesOneModelAllModelsAndAWholeMemoryByteForByte) {
         // Saved again without a description: the new model, the old description byte for byte
         // (bare line feeds, a code Windows-1252 leaves open, a NUL, final blank lines). A name
         // holding escape sequences and a NUL reaches the terminal escaped, on one line.
-        const std::string Kept("Hangar 3\nwing \x81\0tail\r\n\r\n", 20);
+        const std::string Kept = "Hangar 3\nwing \x81\0tail\r\n\r\n"s;
         WriteText(Dir / "glider.m22.dsc", Kept);
         TSimOptions Options = Quick(Mc22, TSimMode::smSendModel);
         Options.Seed = 9;
-        Options.Names = {simulator::EncodeModelName(std::string("M\x1b[2J\0öwe", 10))};
+        Options.Names = {simulator::EncodeModelName("M\x1b[2J\0öwe"s)};
         TTxSimulator Sim(Options);
         const TCliResult R = Save(Sim, {"--type", "mc22", One});
         EXPECT_EQ(R.Status, 0) << R.Err;

@@ -11,6 +11,8 @@
 namespace vaultix::transfer::test {
 namespace {
 
+using namespace std::string_literals;
+
 TEST(DescriptionFile, EveryKindOfLineBreakEndsALine) {
     const std::string Lines = "first\nsecond\nthird";
     EXPECT_EQ(DecodeDescription("first\r\nsecond\r\nthird"), Lines);
@@ -25,7 +27,7 @@ TEST(DescriptionFile, UnchangedTextKeepsEveryByte) {
     TTempDir Dir;
     const auto Name = Dir / "club.m22.dsc";
     const std::string Kept[] = {
-        std::string("kept\r\nalso\0after the NUL\r\n\r\n", 30),
+        "kept\r\nalso\0after the NUL\r\n\r\n"s,
         "\xEF\xBB\xBFmarked UTF-8 \xC3\xBC\n",
         "LF only\nand \x81\x8D\x8F\x90\x9D, codes Windows-1252 leaves open\n\n",
         "\x1b[31mred\x07",
@@ -46,7 +48,7 @@ TEST(DescriptionFile, UnchangedTextKeepsEveryByte) {
 }
 
 TEST(ShownText, ControlsAreEscapedAndTheMemoGivesTheTextBack) {
-    EXPECT_EQ(platform::ShownText(std::string("A\x1b[2J\x07\0B\r\n\t\x7f", 12)),
+    EXPECT_EQ(platform::ShownText("A\x1b[2J\x07\0B\r\n\t\x7f"s),
               "A\\x1b[2J\\x07\\x00B\\x0d\\x0a\\x09\\x7f");
     EXPECT_EQ(platform::ShownText("\xC2\x9B"
                                   "1m \xFF \xC3\xBC C:\\x"),
@@ -58,7 +60,7 @@ TEST(ShownText, ControlsAreEscapedAndTheMemoGivesTheTextBack) {
 
     // What the memo shows of a description, typed back unchanged, is the description.
     const std::string Texts[] = {
-        std::string("line\n\ttab\0nul \x1b[31m", 18),
+        "line\n\ttab\0nul \x1b[31m"s,
         "literal \\x1b and \\\\x07 and \\x41",
         "\\",
         "\\x",
