@@ -2,6 +2,7 @@
 
 #include "platform/ShownText.h"
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -34,6 +35,18 @@ fs::path UsbDeviceOf(const fs::path& TtyClassEntry) {
     return {};
 }
 
+// "QEMU" and "QEMU USB SERIAL" read as "QEMU USB SERIAL": many adapters repeat their maker at
+// the start of the product name, and the label should not say it twice.
+bool StartsWithWord(const std::string& Text, const std::string& Word) {
+    if (Word.empty() || Text.size() < Word.size()) return false;
+    for (std::size_t i = 0; i < Word.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(Text[i])) !=
+            std::tolower(static_cast<unsigned char>(Word[i])))
+            return false;
+    return Text.size() == Word.size() ||
+           !std::isalnum(static_cast<unsigned char>(Text[Word.size()]));
+}
+
 } // namespace
 
 TDeviceInfo DescribeDevice(const std::string& DevicePath, const std::string& SysRoot) {
@@ -59,7 +72,7 @@ std::string DeviceSummary(const TDeviceInfo& Info) {
     if (!Info.Present) return ShownText(Info.Path) + " \u2014 not present";
     const std::string Where =
         Info.RealPath.empty() ? Info.Path : Info.Path + " (" + Info.RealPath + ")";
-    std::string What = Info.Maker;
+    std::string What = StartsWithWord(Info.Product, Info.Maker) ? std::string() : Info.Maker;
     if (!Info.Product.empty()) What += (What.empty() ? "" : " ") + Info.Product;
     if (What.empty() && Info.Usb) What = "USB adapter";
     // The adapter names itself, and a settings file names the path: both are shown escaped.

@@ -129,6 +129,10 @@ int TSerialDevice::Open(std::string_view Name, std::unique_ptr<TSerialDevice>& D
         return fail(e);
     }
     Device.reset(new TSerialDevice(path, fd, eventWake, writeWake, Initial));
+    if (Device->ModemSupported.load()) {
+        TSerialDevice* const device = Device.get();
+        device->LineWatch.Start(fd, [device] { device->LinesChanged(); });
+    }
     return 0;
 }
 
@@ -142,10 +146,14 @@ int TSerialDevice::Close() {
     const std::uint64_t one = 1;
     [[maybe_unused]] auto a = ::write(EventWakeFd, &one, sizeof one);
     [[maybe_unused]] auto b = ::write(WriteWakeFd, &one, sizeof one);
+    LineWatch.Stop();
+    DrainCall.Cancel();
     {
         std::unique_lock lock(CallLock);
         CallsDone.wait(lock, [this] { return CallsInFlight == 0; });
     }
+    // Output still queued would make the close wait for it (up to half a minute on a USB
+    // adapter), and after a hang-up it can never be sent.
     ::tcflush(Fd, TCOFLUSH);
     ::ioctl(Fd, TIOCNXCL);
     const int result = ::close(Fd) == 0 ? 0 : errno;
@@ -277,6 +285,7 @@ bool TSerialDevice::ReadModemLines(int& Bits) {
         }
         if (Source) return Source(Fd, Bits);
     }
+    if (LineWatch.Levels(Bits)) return true;
     if (!ModemSupported.load()) return false;
     if (::ioctl(Fd, TIOCMGET, &Bits) == 0) return true;
     if (NotSupported(errno)) ModemSupported.store(false);
@@ -297,6 +306,7 @@ std::uint32_t TSerialDevice::CollectCounterEvents() {
         static_cast<std::uint32_t>(raw.frame),      static_cast<std::uint32_t>(raw.overrun),
         static_cast<std::uint32_t>(raw.parity),     static_cast<std::uint32_t>(raw.brk),
         static_cast<std::uint32_t>(raw.buf_overrun)};
+    LineWatch.CheckCount(now.Cts + now.Dsr + now.Ring + now.Dcd);
     std::lock_guard lock(StateLock);
     // Two threads may sample at once; a sample older than the base shows as a huge unsigned
     // difference and is dropped instead of counting backwards.
@@ -423,6 +433,7 @@ void TSerialDevice::AbortWrite() {
     WriteAborted.store(true);
     const std::uint64_t one = 1;
     [[maybe_unused]] auto n = ::write(WriteWakeFd, &one, sizeof one);
+    DrainCall.Cancel();
 }
 
 int TSerialDevice::Purge(int What) {
@@ -437,6 +448,7 @@ int TSerialDevice::Purge(int What) {
         PurgeGeneration.fetch_add(1);
         const std::uint64_t one = 1;
         [[maybe_unused]] auto n = ::write(WriteWakeFd, &one, sizeof one);
+        DrainCall.Cancel();
         if (::tcflush(Fd, TCOFLUSH) != 0) result = errno;
         WriteAborted.store(false);
     }

@@ -19,6 +19,9 @@
 // transmitter pacing) is detected once and remembered: such lines read low, DTR, RTS and break
 // do nothing, and no error or event ever comes from them.
 
+#include "platform/BlockingCall.h"
+#include "platform/ModemLineWatch.h"
+#include "platform/OutputDrain.h"
 #include "platform/SerialTypes.h"
 
 #include <atomic>
@@ -46,8 +49,9 @@ class TSerialDevice {
 public:
     // Opens Name exclusively for reading and writing. Name is a COM name ("\\.\COM3", "COM3";
     // resolved through the COM port map) or a device path. The line is configured raw with
-    // Initial (115200 baud, 8 data bits, no parity, one stop bit by default) and its input is
-    // flushed: a tty keeps settings and, for a pseudo-terminal, unread input across opens.
+    // Initial (115200 baud, 8 data bits, no parity, one stop bit by default), and then its input
+    // is flushed: what arrived before the line had its settings (and, for a pseudo-terminal,
+    // unread input kept across opens) is not the transmitter's.
     // DTR and RTS stay as the driver raised them on open. On failure Device stays empty.
     static int Open(std::string_view Name, std::unique_ptr<TSerialDevice>& Device,
                     const TDeviceSettings& Initial = {});
@@ -92,9 +96,10 @@ public:
 
     // Writes Count bytes and returns when the device has transmitted them (for a UART: the
     // driver's queue is empty and the transmitter idle; a pseudo-terminal completes once the
-    // far end's buffer took them). Blocks while the line cannot take more. Written counts the
-    // bytes the driver accepted. ECANCELED when an output purge or AbortWrite came first (the
-    // rest is not written), EBADF on Close, EIO on hang-up.
+    // far end's buffer took them), or at the latest after their line time and a margin, for a
+    // driver that never tells (see OutputDrain.h). Blocks while the line cannot take more. Written
+    // counts the bytes the driver accepted. ECANCELED when an output purge or AbortWrite came first
+    // (the rest is not written), EBADF on Close, EIO on hang-up.
     int Write(const void* Buffer, std::size_t Count, std::size_t& Written);
 
     // Makes a pending write, and any write started before the next output purge, return
@@ -123,13 +128,16 @@ public:
     // pending write has not handed to it yet).
     int ClearError(std::uint32_t& Errors, TDeviceCounts& Counts);
 
-    // Levels of CTS, DSR, RI and DCD as msCtsOn, msDsrOn, msRingOn, msDcdOn.
+    // Levels of CTS, DSR, RI and DCD as msCtsOn, msDsrOn, msRingOn, msDcdOn. Where the driver
+    // wakes a waiting thread on a change, these are the levels it last reported, read without
+    // asking the device (see ModemLineWatch.h).
     int GetModemStatus(std::uint32_t& Status);
 
-    // Samples the modem lines and the driver's line counters for the events of the mask and
-    // hands what changed to the wait. The dispatcher's regular pass calls it, so that a waiting
-    // thread never wakes only to sample: a real UART costs no more wake-ups than a
-    // pseudo-terminal. Does nothing for a device without lines or counters.
+    // Samples the modem lines (their followed levels where the driver reports changes) and the
+    // driver's line counters for the events of the mask and hands what changed to the wait. The
+    // dispatcher's regular pass calls it, so that a waiting thread never wakes only to sample: a
+    // real UART costs no more wake-ups than a pseudo-terminal. Does nothing for a device without
+    // lines or counters.
     void SampleLines();
 
     // Where modem line levels (TIOCM_* bits) come from: the driver, unless a source is set. A
@@ -192,6 +200,8 @@ private:
     bool WriteCancelled(std::uint32_t Generation) const;
     int OutputQueued(std::size_t& Bytes);
     void MarkHungUp() { HungUp.store(true); }
+    // The modem line watch saw a change: a pending wait looks at it.
+    void LinesChanged();
 
     const std::string DevicePath;
     const int Fd;
@@ -230,6 +240,10 @@ private:
     std::atomic<bool> WriteAborted{false};
     std::atomic<std::uint32_t> PurgeGeneration{0};
     std::atomic<std::size_t> WriteUnsent{0}; // bytes of the pending write not yet accepted
+
+    TOutputDrain Drain;      // the writing thread's
+    TBlockingCall DrainCall; // tcdrain, which only a signal ends early
+    TModemLineWatch LineWatch;
 };
 
 } // namespace vaultix::platform

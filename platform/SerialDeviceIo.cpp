@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace vaultix::platform {
@@ -23,9 +25,6 @@ constexpr int SampleIntervalMs = 15;
 
 // A device that stays hung up must not let a waiting loop spin.
 constexpr int HangUpBackoffMs = 100;
-
-// Longest pause between checks of the transmitter while draining.
-constexpr int DrainStepMaxMs = 50;
 
 constexpr std::uint32_t ModemEvents = evCts | evDsr | evRlsd | evRing | evRingTrailing;
 
@@ -137,39 +136,53 @@ int TSerialDevice::DrainOutput(std::uint32_t Generation) {
     unsigned bits;
     {
         std::lock_guard lock(StateLock);
-        baud = std::max<std::uint32_t>(Settings.BaudRate, 1);
+        baud = Settings.BaudRate;
         bits = BitsPerCharacter(Settings);
     }
-    for (;;) {
-        if (WriteCancelled(Generation)) return ClosingFlag.load() ? EBADF : ECANCELED;
-        std::size_t queued = 0;
-        if (const int e = OutputQueued(queued)) {
-            if (e == EIO) MarkHungUp();
-            return e;
+    class TProbe final : public TDrainProbe {
+    public:
+        TProbe(TSerialDevice& Device, std::uint32_t Generation)
+            : Device(Device), Generation(Generation) {}
+        int QueuedBytes(std::size_t& Bytes) override {
+            if (Device.WriteCancelled(Generation)) return Cancelled();
+            return Device.OutputQueued(Bytes);
         }
-        if (queued == 0) {
-            // The driver's queue is empty; the UART may still be shifting out its last bytes.
-            if (!OutQueueSupported.load() || !LineStatusSupported.load()) return 0;
+        int TransmitterEmpty(bool& Empty) override {
             int status = 0;
-            if (::ioctl(Fd, TIOCSERGETLSR, &status) != 0) {
-                const int e = errno;
-                if (e == ENOTTY || e == EINVAL || e == ENOSYS) {
-                    LineStatusSupported.store(false);
-                    return 0;
-                }
-                if (e == EIO) MarkHungUp();
-                return e;
-            }
-            if (status & TIOCSER_TEMT) return 0;
-            queued = 1;
+            if (::ioctl(Device.Fd, TIOCSERGETLSR, &status) != 0) return errno;
+            Empty = (status & TIOCSER_TEMT) != 0;
+            return 0;
         }
-        // Sleep about as long as the queued bytes take on the line, in steps short enough that
-        // the count stays close to the truth.
-        const std::uint64_t lineMs = static_cast<std::uint64_t>(queued) * bits * 1000u / baud;
-        const int step = static_cast<int>(std::clamp<std::uint64_t>(lineMs, 1, DrainStepMaxMs));
-        pollfd wake{WriteWakeFd, POLLIN, 0};
-        if (::poll(&wake, 1, step) > 0) ConsumeWake(WriteWakeFd);
-    }
+        int DrainDriver(int TimeoutMs) override {
+            const int fd = Device.Fd;
+            const auto until = Now() + std::chrono::milliseconds(TimeoutMs);
+            for (;;) {
+                if (Device.WriteCancelled(Generation)) return Cancelled();
+                const auto left =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(until - Now());
+                if (left.count() <= 0) return ETIMEDOUT;
+                const int e = Device.DrainCall.Run([fd] { return ::tcdrain(fd) == 0 ? 0 : errno; },
+                                                   static_cast<int>(left.count()));
+                if (e == ECANCELED) return Cancelled();
+                if (e != EINTR) return e;
+            }
+        }
+        bool Sleep(int Ms) override {
+            pollfd wake{Device.WriteWakeFd, POLLIN, 0};
+            if (::poll(&wake, 1, Ms) > 0) ConsumeWake(Device.WriteWakeFd);
+            return !Device.WriteCancelled(Generation);
+        }
+
+    private:
+        int Cancelled() const { return Device.ClosingFlag.load() ? EBADF : ECANCELED; }
+        TSerialDevice& Device;
+        const std::uint32_t Generation;
+    } probe(*this, Generation);
+
+    const int result = Drain.Wait(probe, baud, bits);
+    if (result == EIO) MarkHungUp();
+    if (result == ECANCELED && ClosingFlag.load()) return EBADF;
+    return result;
 }
 
 // ---- events -----------------------------------------------------------------------------------
@@ -244,6 +257,15 @@ std::uint32_t TSerialDevice::CheckModemEvents() {
     if (changed & TIOCM_CD) events |= evRlsd;
     if (changed & TIOCM_RNG) events |= (lines & TIOCM_RNG) ? evRing : evRingTrailing;
     return events;
+}
+
+void TSerialDevice::LinesChanged() {
+    bool waiting;
+    {
+        std::lock_guard lock(StateLock);
+        waiting = WaitPending;
+    }
+    if (waiting) Wake(EventWakeFd);
 }
 
 void TSerialDevice::SampleLines() {

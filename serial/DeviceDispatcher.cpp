@@ -56,7 +56,7 @@ std::int32_t TOxWin32Dispatcher::OpenDeviceHandle(const std::string& Name, std::
     std::unique_ptr<TSerialDevice> opened;
     int error;
     try {
-        error = TSerialDevice::Open(Name, opened);
+        error = TSerialDevice::Open(Name, opened, OpeningSettings);
     } catch (const std::bad_alloc&) {
         return ecOutOfMemory;
     }

@@ -103,6 +103,17 @@ std::int32_t TOxBaseDispatcher::OpenDevice(const std::string& Name, std::uint32_
 std::int32_t TOxBaseDispatcher::OpenSteps(const std::string& Name, std::uint32_t Baud, int Parity,
                                           int DataBits, int StopBits, std::uint32_t InSize,
                                           std::uint32_t OutSize, std::uint32_t OpenOptions) {
+    // The device is opened with the line it is asked for, so that it never receives at another
+    // speed or framing first; ApplyLineSettings below then finds nothing to change.
+    OpeningSettings = {};
+    if (Baud != 0) OpeningSettings.BaudRate = Baud;
+    if (Parity >= 0 && Parity <= 4) OpeningSettings.Parity = static_cast<std::uint8_t>(Parity);
+    if (DataBits >= 5 && DataBits <= 8)
+        OpeningSettings.ByteSize = static_cast<std::uint8_t>(DataBits);
+    if (StopBits >= 0 && StopBits != 3)
+        OpeningSettings.StopBits = std::clamp(StopBits, 1, 2) == 1 ? 0 : 2;
+    if (OpeningSettings.ByteSize == 5) OpeningSettings.StopBits = 1;
+
     errno = 0;
     const std::int32_t handle = OpenDeviceHandle(Name, InSize, OutSize);
     if (handle < 0) return handle == ecOutOfMemory ? ecOutOfMemory : LastOpenError(errno);
@@ -157,7 +168,10 @@ std::int32_t TOxBaseDispatcher::OpenSteps(const std::string& Name, std::uint32_t
         ModemBits = 0;
         RefreshModemStatus(0xF0);
     }
-    CurrentBaud = 115200;
+    {
+        std::lock_guard state(StateLock);
+        CurrentBaud = DeviceSettings.BaudRate;
+    }
 
     const std::int32_t applied = ApplyLineSettings(Baud, Parity, DataBits, StopBits);
     if (applied < 0) return applied;

@@ -278,6 +278,8 @@ protected:
                   const std::uint8_t* Bytes = nullptr, std::uint32_t Count = 0);
     // Closes the six events (after the threads have left).
     void CloseEvents();
+    // The line settings OpenDevice asks for, as the device layer opens the device with them.
+    platform::TDeviceSettings OpeningSettings; // main thread, during OpenDevice
 
     // ---- Fields ---------------------------------------------------------------------------
     TOxCustomComPort* const Owner;

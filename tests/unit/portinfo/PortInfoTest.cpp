@@ -59,6 +59,15 @@ TEST_F(FakeTree, AdaptersAreNamedByTheirMakerAndProductAndOtherDevicesByPath) {
     EXPECT_EQ(Info.Serial, "A50285BI");
     EXPECT_EQ(DeviceSummary(Info), Node.string() + " \u2014 FTDI FT232R USB UART");
 
+    // A maker already at the start of the product name is said once; a longer word that only
+    // begins like the maker is no repetition.
+    Info.Maker = "QEMU";
+    Info.Product = "QEMU USB SERIAL";
+    EXPECT_EQ(DeviceSummary(Info), Node.string() + " \u2014 QEMU USB SERIAL");
+    Info.Maker = "Prolific";
+    Info.Product = "ProlificUSB";
+    EXPECT_EQ(DeviceSummary(Info), Node.string() + " \u2014 Prolific ProlificUSB");
+
     Info = DescribeDevice("/dev/ttyACM0", Sys);
     EXPECT_TRUE(Info.Usb);
     EXPECT_EQ(DeviceSummary(Info), "/dev/ttyACM0 \u2014 not present");
