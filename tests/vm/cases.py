@@ -213,7 +213,8 @@ def references(folder):
                                          ("memory", "MC-18", "--all", "--send-memory")):
         path = os.path.join(folder, "ref-%s.bin" % name)
         sim = subprocess.Popen([SIM, "--type", tx, "--fast", "--wait", "--quiet"] + sim_args.split(),
-                               stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+                               stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, text=True)
         device = sim.stdout.readline().strip()
         log = path + ".log"
         with open(log, "w") as out:
