@@ -127,7 +127,8 @@ class Rig:
             job = Job(self.path(name))
             self.jobs.append(job)
             job.host = subprocess.Popen(
-                ["sh", "-c", "%s >%s 2>&1 </dev/null; echo $? >%s.rc" % (command, job.log, job.log)],
+                ["sh", "-c",
+                 "%s >%s 2>&1 </dev/null; echo $? >%s.rc" % (command, job.log, job.log)],
                 start_new_session=True)
         wait_for(lambda: "transmitter at" in job.output(), 30, "simulator on " + device)
         return job
@@ -188,7 +189,8 @@ def same_bytes(path, reference):
     with open(path, "rb") as f, open(reference, "rb") as g:
         got, want = f.read(), g.read()
     if got != want:
-        first = next((i for i, (a, b) in enumerate(zip(got, want)) if a != b), min(len(got), len(want)))
+        first = next((i for i, (a, b) in enumerate(zip(got, want)) if a != b),
+                     min(len(got), len(want)))
         raise Failure("%s differs from the pseudo-terminal's save: %d bytes for %d, first "
                       "difference at %d" % (os.path.basename(path), len(got), len(want), first))
 
@@ -212,14 +214,16 @@ def references(folder):
                                          ("all", "MC-22", "--all", "--send-all 3"),
                                          ("memory", "MC-18", "--all", "--send-memory")):
         path = os.path.join(folder, "ref-%s.bin" % name)
-        sim = subprocess.Popen([SIM, "--type", tx, "--fast", "--wait", "--quiet"] + sim_args.split(),
+        sim = subprocess.Popen([SIM, "--type", tx, "--fast", "--wait", "--quiet"] +
+                               sim_args.split(),
                                stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                stderr=subprocess.DEVNULL, text=True)
         device = sim.stdout.readline().strip()
         log = path + ".log"
         with open(log, "w") as out:
-            cli = subprocess.Popen([CLI, "save", "--type", tx.lower().replace("-", ""), "--port", device, "--description",
-                                    "ref", path] + cli_args.split(), stdout=out, stderr=out,
+            cli = subprocess.Popen([CLI, "save", "--type", tx.lower().replace("-", ""), "--port",
+                                    device, "--description", "ref", path] + cli_args.split(),
+                                   stdout=out, stderr=out,
                                    env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
         try:
             wait_for(lambda: "Now let your transmitter" in read(log), 30, "prompt of a save")
@@ -325,7 +329,8 @@ def usb_requests(rig, refs):
     saving = count(3)
     if cli.status() != 0 or sim.status() != 0:
         raise Failure("the save during the count failed:\n" + cli.output()[-800:])
-    rig.figures.setdefault("ftdi_sio", {}).update(usb_requests_idle=idle, usb_requests_saving=saving)
+    rig.figures.setdefault("ftdi_sio", {}).update(usb_requests_idle=idle,
+                                                  usb_requests_saving=saving)
 
 
 def main():

@@ -37,7 +37,7 @@ mkdir -p /proc /sys /dev /host
 mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t devtmpfs dev /dev
-for m in $(cat /modules.order); do insmod /lib/$m; done
+for m in /lib/*.ko; do insmod $m; done
 mount -t 9p -o trans=virtio,version=9p2000.L,ro,cache=none host /host
 mount -t proc proc /host/proc
 mount -t sysfs sys /host/sys
@@ -46,7 +46,8 @@ mkdir -p /host/dev/pts
 mount -t devpts -o ptmxmode=0666 devpts /host/dev/pts
 mount -t debugfs debugfs /host/sys/kernel/debug
 mount -t tmpfs run /host/run
-mount -t 9p -o trans=virtio,version=9p2000.L,cache=none out /host$(cat /out.path)
+out=$(sed -n "s/.*vx.out=\([^ ]*\).*/\1/p" /proc/cmdline)
+mount -t 9p -o trans=virtio,version=9p2000.L,cache=none out /host$out
 echo VX-GUEST-UP > /dev/ttyS0
 exec setsid chroot /host /bin/sh -c 'exec /bin/sh -i </dev/ttyS0 >/dev/ttyS0 2>&1'
 """
@@ -69,76 +70,42 @@ def kernel_image():
     return None, None
 
 
-def module_order(version, names):
-    """The module files for names with their dependencies, each after what it needs."""
-    root = "/lib/modules/" + version
-    deps = {}
-    with open(root + "/modules.dep") as f:
-        for line in f:
-            path, _, rest = line.partition(":")
-            deps[path] = rest.split()
-    by_name = {}
-    for path in deps:
-        base = os.path.basename(path).split(".ko")[0]
-        by_name[base.replace("-", "_")] = path
-    order = []
-
-    def add(path):
-        if path in order:
-            return
-        for dep in deps.get(path, []):
-            add(dep)
-        order.append(path)
-
-    for name in names:
-        if name not in by_name:
-            raise GuestError("the kernel %s has no module %s" % (version, name))
-        add(by_name[name])
-    return order
-
-
-def cpio_newc(entries):
-    """A cpio archive (newc) of (name, mode, data) entries."""
-    out = bytearray()
-    ino = 1
-    for name, mode, data in list(entries) + [("TRAILER!!!", 0, b"")]:
-        encoded = name.encode() + b"\0"
-        fields = [ino, mode, 0, 0, 1, 0, len(data), 0, 0, 0, 0, len(encoded), 0]
-        out += b"070701" + b"".join(b"%08X" % v for v in fields) + encoded
-        out += b"\0" * (-len(out) % 4)
-        out += data
-        out += b"\0" * (-len(out) % 4)
-        ino += 1
-    return bytes(out)
-
-
 def build_initramfs(cache_dir, version):
-    """The initramfs for this kernel, built once per build folder."""
+    """The initramfs for this kernel, built once per build folder: busybox, the modules that
+    reach the host's files (in the order kmod gives, dependencies first) and init."""
     with open(os.path.abspath(__file__), "rb") as f:
         key = hashlib.sha256(f.read() + version.encode()).hexdigest()[:16]
     target = os.path.join(cache_dir, "initramfs-%s.cpio" % key)
     if os.path.exists(target):
         return target
-    busybox = shutil.which("busybox") or "/bin/busybox"
-    if not os.path.exists(busybox):
+    busybox = shutil.which("busybox")
+    if not busybox:
         raise GuestError("busybox is not installed (package busybox-static)")
-    root = "/lib/modules/" + version
-    modules = module_order(version, SHARE_MODULES)
-    entries = [("bin", 0o40755, b""), ("lib", 0o40755, b"")]
-    with open(busybox, "rb") as f:
-        entries.append(("bin/busybox", 0o100755, f.read()))
-    for path in modules:
-        with open(os.path.join(root, path), "rb") as f:
-            entries.append(("lib/" + os.path.basename(path), 0o100644, f.read()))
-    order = "\n".join(os.path.basename(p) for p in modules) + "\n"
-    entries.append(("modules.order", 0o100644, order.encode()))
-    entries.append(("init", 0o100755, INIT.encode()))
-    os.makedirs(cache_dir, exist_ok=True)
+    stage = os.path.join(cache_dir, "stage")
+    shutil.rmtree(stage, ignore_errors=True)
+    os.makedirs(stage + "/bin")
+    os.makedirs(stage + "/lib")
+    shutil.copy(busybox, stage + "/bin/busybox")
+    with open(stage + "/init", "w") as f:
+        f.write(INIT)
+    os.chmod(stage + "/init", 0o755)
+    modules = []
+    for name in SHARE_MODULES:
+        order = subprocess.run(["/sbin/modprobe", "-S", version, "--show-depends", name],
+                               capture_output=True, text=True, check=True).stdout.split()
+        modules += [word for word in order if word.endswith(".ko")]
+    for number, path in enumerate(dict.fromkeys(modules)):
+        # Numbered, so that the shell's sorted glob loads them in this order.
+        shutil.copy(path, "%s/lib/%02d-%s" % (stage, number, os.path.basename(path)))
     for old in glob.glob(os.path.join(cache_dir, "initramfs-*.cpio")):
         os.unlink(old)
+    names = subprocess.run(["find", ".", "-mindepth", "1"], cwd=stage, capture_output=True,
+                           check=True).stdout
     with open(target + ".part", "wb") as f:
-        f.write(cpio_newc(entries))
+        subprocess.run([busybox, "cpio", "-o", "-H", "newc"], cwd=stage, input=names, stdout=f,
+                       stderr=subprocess.DEVNULL, check=True)
     os.replace(target + ".part", target)
+    shutil.rmtree(stage)
     return target
 
 
@@ -171,19 +138,13 @@ class Guest:
         for name in ("console", "qmp", "ftdi", "uart"):
             if os.path.exists(sock(name)):
                 os.unlink(sock(name))
-        # The guest mounts the run's folder at its own path; init reads the path from a file.
-        initrd_run = os.path.join(self.work, "initramfs.cpio")
-        with open(initrd, "rb") as f:
-            base = f.read()
-        extra = cpio_newc([("out.path", 0o100644, self.work.encode())])
-        with open(initrd_run, "wb") as f:
-            # Concatenated archives unpack one over the other; the first one's trailer ends it.
-            f.write(base + extra)
         args = [
             qemu, "-machine", "pc", "-accel", "tcg", "-m", "1024", "-smp", "1",
             "-nodefaults", "-no-user-config", "-display", "none",
-            "-kernel", image, "-initrd", initrd_run,
-            "-append", "console=ttyS0 quiet loglevel=1 panic=-1 8250.nr_uarts=2",
+            "-kernel", image, "-initrd", initrd,
+            # The guest mounts the run's folder at its own path, which it reads from here.
+            "-append",
+            "console=ttyS0 quiet loglevel=1 panic=-1 8250.nr_uarts=2 vx.out=" + self.work,
             "-chardev", "socket,id=con,path=%s,server=on,wait=off" % sock("console"),
             "-serial", "chardev:con",
             "-chardev", "socket,id=uart,path=%s,server=on,wait=off" % sock("uart"),
@@ -191,7 +152,8 @@ class Guest:
             "-device", "qemu-xhci,id=xhci",
             "-chardev", "socket,id=ftdi,path=%s,server=on,wait=off" % sock("ftdi"),
             "-device", "usb-serial,chardev=ftdi,id=ftdi0,bus=xhci.0",
-            "-virtfs", "local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap",
+            "-virtfs",
+            "local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap",
             "-virtfs", "local,path=%s,mount_tag=out,security_model=none" % self.work,
             "-qmp", "unix:%s,server=on,wait=off" % sock("qmp"),
             "-no-reboot",
