@@ -57,6 +57,15 @@ class GuestError(Exception):
     pass
 
 
+def wait_or_kill(proc, timeout):
+    """Waits for a process that was asked to end; kills it when it does not."""
+    try:
+        proc.wait(timeout)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait(timeout)
+
+
 def qemu_binary():
     return shutil.which("qemu-system-x86_64")
 
@@ -209,11 +218,7 @@ class Guest:
                 self.qmp("quit")
             except Exception:
                 pass
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait(10)
+            wait_or_kill(self.proc, 10)
         self.proc = None
 
     # ---- console ------------------------------------------------------------------------------
@@ -327,9 +332,5 @@ class HostLine:
             self.hold = None
         if self.proc and self.proc.poll() is None:
             self.proc.terminate()
-            try:
-                self.proc.wait(5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait(5)
+            wait_or_kill(self.proc, 5)
         self.proc = None
