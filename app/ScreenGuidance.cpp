@@ -1,9 +1,9 @@
 // What the window tells when nothing happens: the hint of a silent transfer, the device behind
 // each port, and who holds a port that cannot be opened.
 
-#include "app/PortAccess.h"
 #include "app/Screen.h"
 #include "platform/ComPortMap.h"
+#include "platform/PortAccess.h"
 #include "platform/PortHolders.h"
 #include "platform/PortInfo.h"
 #include "serial/ResultCodes.h"
@@ -58,9 +58,10 @@ std::string TScreen::PortOpenDetails() {
         return Device + " (" + Name + ") is not present: plug the adapter in.";
     if (Port.LastOpenError() == serial::ecAlreadyOpen)
         return platform::HoldersText(Device, platform::FindPortHolders(Device));
-    std::optional<TDeviceAccess> Access = DeniedDeviceAccess(Device);
-    if (!Access && serial::IsAccessDenied(Port.LastOpenError())) Access = DeviceAccess(Device);
-    return Access ? PortAccessHint(*Access) : std::string();
+    std::optional<platform::TDeviceAccess> Access = platform::DeniedDeviceAccess(Device);
+    if (!Access && serial::IsAccessDenied(Port.LastOpenError()))
+        Access = platform::DeviceAccess(Device);
+    return Access ? platform::PortAccessHint(*Access) : std::string();
 }
 
 } // namespace vaultix::app

@@ -21,7 +21,7 @@
 #include "platform/SerialDevice.h"
 #include "serial/ComPort.h"
 #include "tests/support/HeadlessQt.h"
-#include "tools/simulator/TxSimulator.h"
+#include "simulator/TxSimulator.h"
 #include "transfer/TransferEngine.h"
 
 #include <QAbstractEventDispatcher>

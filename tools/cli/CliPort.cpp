@@ -1,7 +1,7 @@
 #include "tools/cli/CliPort.h"
 
-#include "app/PortAccess.h"
 #include "platform/ComPortMap.h"
+#include "platform/PortAccess.h"
 #include "platform/PortHolders.h"
 #include "platform/PortInfo.h"
 #include "platform/PortOverrides.h"
@@ -102,11 +102,11 @@ void OpenPort(serial::TOxComPort& Port, const std::string& Name) {
             throw ECliFailure(cePortOpen,
                               platform::HoldersText(Device, platform::FindPortHolders(Device)) +
                                   " Close that program, then try again.");
-        std::optional<app::TDeviceAccess> Access = app::DeniedDeviceAccess(Device);
-        if (!Access && serial::IsAccessDenied(Code)) Access = app::DeviceAccess(Device);
+        std::optional<platform::TDeviceAccess> Access = platform::DeniedDeviceAccess(Device);
+        if (!Access && serial::IsAccessDenied(Code)) Access = platform::DeviceAccess(Device);
         if (Access)
-            throw ECliFailure(cePortOpen,
-                              "You may not open " + Title + ". " + app::PortAccessHint(*Access));
+            throw ECliFailure(cePortOpen, "You may not open " + Title + ". " +
+                                              platform::PortAccessHint(*Access));
         throw ECliFailure(cePortOpen, Title + " cannot be opened: " + OneLine(Error.what()));
     }
 }

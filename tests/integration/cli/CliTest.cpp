@@ -4,7 +4,7 @@
 #include "CliProcess.h"
 
 #include "tests/support/PtyPair.h"
-#include "tools/simulator/TxSimulator.h"
+#include "simulator/TxSimulator.h"
 #include "transfer/DescriptionFile.h"
 #include "transfer/TxTypes.h"
 

@@ -1,4 +1,4 @@
-#include "app/PortAccess.h"
+#include "platform/PortAccess.h"
 
 #include <grp.h>
 #include <pwd.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-namespace vaultix::app {
+namespace vaultix::platform {
 
 namespace {
 
@@ -70,4 +70,4 @@ std::string PortAccessHint(const TDeviceAccess& Access) {
            "): please ask the administrator of this computer.";
 }
 
-} // namespace vaultix::app
+} // namespace vaultix::platform

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-namespace vaultix::app {
+namespace vaultix::platform {
 
 // Who owns a device and what its permission bits allow, as the file system states it.
 struct TDeviceAccess {
@@ -29,4 +29,4 @@ std::optional<TDeviceAccess> DeniedDeviceAccess(const std::string& DevicePath);
 // nothing but Access.
 std::string PortAccessHint(const TDeviceAccess& Access);
 
-} // namespace vaultix::app
+} // namespace vaultix::platform
