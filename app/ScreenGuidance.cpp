@@ -32,20 +32,10 @@ void TScreen::DescribePorts() {
     ComDeviceLabel->setText(Summary);
 }
 
-void TScreen::StartHint() {
-    std::string Name = "COM" + std::to_string(Port.ComNumber());
-    if (const std::string Device = Port.DevicePath(); !Device.empty()) Name += " (" + Device + ")";
-    FWatch.Start(Engine.Sending, Name, transfer::TTransferWatch::TClock::now());
-    HintLabel->clear();
-}
-
-void TScreen::UpdateHint() {
-    QString Text;
-    // A transfer whose port went away has been told so already.
-    if (FIdleHandler == transfer::ihTransferIdle && !FTransferStranded) {
-        Text = QString::fromStdString(FWatch.Hint(Engine.BytesMoved(), Engine.OutOfStep(),
-                                                  transfer::TTransferWatch::TClock::now()));
-    }
+void TScreen::TransferMoved(const transfer::TTransferProgress&, const std::string& Hint) {
+    // The engine shows the figures itself; bytes that moved are seen at once, and a hint goes as
+    // soon as they do.
+    const QString Text = QString::fromStdString(Hint);
     if (HintLabel->text() != Text) HintLabel->setText(Text);
 }
 

@@ -7,6 +7,7 @@
 #include "app/UserDialogs.h"
 #include "platform/ComPortMap.h"
 #include "platform/IdleDriver.h"
+#include "platform/PortDiagnosis.h"
 #include "platform/PortOverrides.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramPlaces.h"
@@ -266,25 +267,31 @@ void TScreen::ComBoxChange(QObject*) {
     DescribePorts();
 }
 
-bool TScreen::PortLost() {
-    if (!Port.Open() || !Port.DeviceGone()) return FTransferStranded;
+void TScreen::PortLost() {
+    if (!Port.Open() || !Port.DeviceGone()) return;
+    TellPortGone(platform::ProblemText(platform::PortVanished(
+                     "COM" + std::to_string(Port.ComNumber()), Port.DevicePath())),
+                 false);
+}
+
+void TScreen::TransferPortGone(const std::string& Text) {
+    HintLabel->clear();
+    TellPortGone(Text, true);
+}
+
+void TScreen::TellPortGone(const std::string& Text, bool Transfer) {
     const std::string Name = "COM" + std::to_string(Port.ComNumber());
-    const std::string Device = Port.DevicePath();
-    const bool Transfer = FIdleHandler == transfer::ihTransferIdle;
-    FTransferStranded = Transfer;
     // A trace that cannot be written is reported and dropped; the second close then succeeds.
     for (int Attempt = 0; Attempt < 2 && Port.Open(); ++Attempt)
         RunGuarded([this] { Port.SetOpen(false); });
-    std::string Text = Name + " (" + Device + ") has gone away: its cable was pulled or its " +
-                       "adapter unplugged.\rPlug it in again, then choose " + Name +
-                       " in the Serial Port list.";
+    std::string Message =
+        Text + "\rPlug it in again, then choose " + Name + " in the Serial Port list.";
     if (Transfer && Engine.Sending)
-        Text += "\rThe transfer cannot go on: click Cancel, then start the restore again.";
+        Message += "\rThe transfer cannot go on: click Cancel, then start the restore again.";
     else if (Transfer)
-        Text += "\rThe transfer cannot go on: click Cancel. An earlier backup of this name stays "
-                "as it was.";
-    ShowMessage(this, mkError, Text);
-    return FTransferStranded;
+        Message += "\rThe transfer cannot go on: click Cancel. An earlier backup of this name "
+                   "stays as it was.";
+    ShowMessage(this, mkError, Message);
 }
 
 const transfer::TTxInfo& TScreen::SelectedTxType() {
