@@ -273,8 +273,6 @@ private:
     // The Serial Port list's entries, its hint and the label beside it: the device behind each
     // COM number, read afresh.
     void DescribePorts();
-    // What the port-open message adds: which program holds the device, or that it is missing.
-    std::string PortOpenDetails();
     int SelectedModel() const;
 
     // Shows the progress text that came last, and keeps the label from being redrawn again

@@ -3,11 +3,7 @@
 
 #include "app/Screen.h"
 #include "platform/ComPortMap.h"
-#include "platform/PortAccess.h"
-#include "platform/PortHolders.h"
 #include "platform/PortInfo.h"
-#include "serial/ResultCodes.h"
-#include "serial/SystemErrorCodes.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -37,21 +33,6 @@ void TScreen::TransferMoved(const transfer::TTransferProgress&, const std::strin
     // soon as they do.
     const QString Text = QString::fromStdString(Hint);
     if (HintLabel->text() != Text) HintLabel->setText(Text);
-}
-
-std::string TScreen::PortOpenDetails() {
-    if (Port.ComNumber() == 0) return {};
-    const std::string Name = "COM" + std::to_string(Port.ComNumber());
-    const std::string Device = platform::ComPortPath(Port.ComNumber());
-    if (Device.empty()) return "No serial device is plugged in for " + Name + ".";
-    if (!platform::DescribeDevice(Device).Present)
-        return Device + " (" + Name + ") is not present: plug the adapter in.";
-    if (Port.LastOpenError() == serial::ecAlreadyOpen)
-        return platform::HoldersText(Device, platform::FindPortHolders(Device));
-    std::optional<platform::TDeviceAccess> Access = platform::DeniedDeviceAccess(Device);
-    if (!Access && serial::IsAccessDenied(Port.LastOpenError()))
-        Access = platform::DeviceAccess(Device);
-    return Access ? platform::PortAccessHint(*Access) : std::string();
 }
 
 } // namespace vaultix::app

@@ -12,6 +12,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/ProgramPlaces.h"
 #include "platform/ShownText.h"
+#include "serial/PortOpening.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -39,13 +40,10 @@ constexpr int DefaultPortIndex = 0;
 
 // What the port line under the lists says after COM Number failed to open: the reason the
 // message gave, and what to do about it.
-std::string PortAdvice(int Number, const std::string& Details) {
-    if (Number == 0) return "No port chosen: pick one in the Serial Port list.";
-    const std::string Name = "COM" + std::to_string(Number);
-    if (Details.empty()) return Name + " could not be opened: pick another port.";
-    if (platform::ComPortPath(Number).empty())
-        return Details + " Plug in the adapter, or pick another port.";
-    return Details + " Or pick another port.";
+std::string PortAdvice(const platform::TPortDiagnosis& Failure) {
+    if (Failure.Problem == platform::ppNotChosen)
+        return "No port chosen: pick one in the Serial Port list.";
+    return platform::ProblemText(Failure) + " Or pick another port.";
 }
 
 // A message about the window's own state. At start-up the window is not shown yet: the message
@@ -248,18 +246,16 @@ void TScreen::ComBoxChange(QObject*) {
         if (ComBox->currentIndex() < 0 && Chosen >= 0 && Chosen < ComBox->count())
             ComBox->setCurrentIndex(Chosen);
     };
-    try {
-        Port.SetComNumber(static_cast<std::uint16_t>(ComBox->currentIndex() + 1));
-        Port.SetOpen(true);
-        ShowChosenPort();
-    } catch (...) {
-        ShowChosenPort();
-        const std::string Details = PortOpenDetails();
+    const std::optional<platform::TPortDiagnosis> Failure =
+        serial::OpenComPort(Port, static_cast<std::uint16_t>(ComBox->currentIndex() + 1));
+    ShowChosenPort();
+    if (Failure) {
+        const std::string Details = platform::ProblemText(*Failure);
         std::string Text = PortOpenFailedMessage;
         if (!Details.empty()) Text += "\r" + Details;
         AL1Update(this);
         DescribePorts();
-        ComDeviceLabel->setText(QString::fromStdString(PortAdvice(Port.ComNumber(), Details)));
+        ComDeviceLabel->setText(QString::fromStdString(PortAdvice(*Failure)));
         ShowOverWindow(this, Text);
         return;
     }

@@ -2,7 +2,9 @@
 
 #include "platform/ComPortMap.h"
 #include "platform/PortInfo.h"
+#include "platform/ShownText.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -25,6 +27,13 @@ bool IsTerminalDevice(const std::string& Path) {
     return Error || Class.filename() == "tty";
 }
 
+// Joining the group gives access only when the group may read and write. Root's own group is
+// never one to join for a port: its members are administrators.
+bool JoiningTheGroupHelps(const TDeviceAccess& Access) {
+    constexpr unsigned GroupReadWrite = S_IRGRP | S_IWGRP;
+    return Access.GroupId != 0 && (Access.Mode & GroupReadWrite) == GroupReadWrite;
+}
+
 TPortProblem ProblemOf(const TPortDiagnosis& Found, TOpenError Error) {
     if (Error == oeNotChosen) return ppNotChosen;
     if (Found.Device.empty()) return ppNoDevice;
@@ -37,8 +46,9 @@ TPortProblem ProblemOf(const TPortDiagnosis& Found, TOpenError Error) {
 } // namespace
 
 std::string PortTitle(const std::string& Name, const std::string& Device) {
-    if (ParseComPortName(Name) < 0 || Device.empty()) return Name;
-    return Name + " (" + Device + ")";
+    // A path may come from a settings file or the command line.
+    if (ParseComPortName(Name) < 0 || Device.empty()) return ShownText(Name);
+    return Name + " (" + ShownText(Device) + ")";
 }
 
 TPortDiagnosis DiagnoseOpenFailure(const std::string& Name, const std::string& Device,
@@ -71,13 +81,13 @@ std::string ProblemText(const TPortDiagnosis& Diagnosis) {
     case ppNotChosen:
         return {};
     case ppNoDevice:
-        return Title + " does not exist: no serial device stands behind it. Plug in the adapter.";
+        return "No serial device is plugged in for " + Title + ": plug the adapter in.";
     case ppNotPresent:
-        return Title + " is not present: plug in the adapter.";
+        return Title + " is not present: plug the adapter in.";
     case ppNotSerial:
         return Title + " is not a serial device.";
     case ppNoLine:
-        return Title + " has no serial line behind it: plug in the adapter.";
+        return Title + " has no serial line behind it: plug the adapter in.";
     case ppInUse:
         return HoldersText(Diagnosis.Device, Diagnosis.Holders) +
                " Close that program, then try again.";
@@ -88,7 +98,37 @@ std::string ProblemText(const TPortDiagnosis& Diagnosis) {
     case ppOther:
         break;
     }
+    if (Diagnosis.Detail.empty()) return Title + " cannot be opened.";
     return Title + " cannot be opened: " + Diagnosis.Detail;
+}
+
+std::string HoldersPhrase(const THolderSearch& Search) {
+    if (Search.Holders.empty()) return "in use by another program";
+    std::string Text = "in use by ";
+    for (std::size_t I = 0; I < Search.Holders.size(); ++I) {
+        if (I > 0) Text += I + 1 == Search.Holders.size() ? " and " : ", ";
+        const TPortHolder& Holder = Search.Holders[I];
+        // Whatever a process calls itself comes from outside.
+        Text += (Holder.Program.empty() ? std::string("a program") : ShownText(Holder.Program)) +
+                " (process " + std::to_string(Holder.Pid) + ")";
+    }
+    return Text;
+}
+
+std::string HoldersText(const std::string& DevicePath, const THolderSearch& Search) {
+    return ShownText(DevicePath) + " is " + HoldersPhrase(Search) + ".";
+}
+
+std::string PortAccessHint(const TDeviceAccess& Access) {
+    if (JoiningTheGroupHelps(Access))
+        return "On Linux, only members of the group \"" + Access.Group +
+               "\" may use this port: run \"sudo usermod -aG " + Access.Group +
+               " $USER\" and log in again.";
+    char Mode[8];
+    std::snprintf(Mode, sizeof Mode, "%04o", Access.Mode & 07777u);
+    return "On Linux, only the administrator can give you access to this port (owner " +
+           Access.Owner + ", group " + Access.Group + ", mode " + Mode +
+           "): please ask the administrator of this computer.";
 }
 
 bool PortMissing(const TPortDiagnosis& Diagnosis) {

@@ -53,8 +53,20 @@ TPortDiagnosis DiagnoseOpenFailure(const std::string& Name, const std::string& D
 // An open port whose device went away: the cable pulled, the adapter unplugged.
 TPortDiagnosis PortVanished(const std::string& Name, const std::string& Device);
 
-// What the user is told, as sentences; empty for ppNotChosen.
+// What the user is told, as sentences; empty for ppNotChosen. A face may add what it offers
+// next ("Or pick another port.") when PortMissing.
 std::string ProblemText(const TPortDiagnosis& Diagnosis);
+
+// "in use by minicom (process 4242)" — or by several, or, when none could be named, "in use by
+// another program".
+std::string HoldersPhrase(const THolderSearch& Search);
+// "/dev/ttyUSB0 is in use by minicom (process 4242)."
+std::string HoldersText(const std::string& DevicePath, const THolderSearch& Search);
+
+// The line that tells the user how to get access to a device owned as Access says: joining the
+// group helps only when the group may read and write the device and is not root's own;
+// otherwise only the administrator can grant access.
+std::string PortAccessHint(const TDeviceAccess& Access);
 
 // Whether the port itself is missing, so that a list of the ports there are would help.
 bool PortMissing(const TPortDiagnosis& Diagnosis);

@@ -3,6 +3,7 @@
 
 #include "platform/ComPortMap.h"
 #include "platform/PortAccess.h"
+#include "platform/PortDiagnosis.h"
 #include "platform/PortHolders.h"
 #include "platform/PortInfo.h"
 #include "platform/ProgramPlaces.h"
@@ -30,20 +31,11 @@ struct TPortFacts {
     std::optional<platform::TDeviceAccess> Denied;
 };
 
-// "in use by minicom (process 4242)" out of the sentence that names the device.
-std::string InUseText(const TPortFacts& Port) {
-    std::string Text = platform::HoldersText(Port.Info.Path, Port.Holders);
-    const std::string Lead = Port.Info.Path + " is ";
-    if (Text.starts_with(Lead)) Text.erase(0, Lead.size());
-    if (!Text.empty() && Text.back() == '.') Text.pop_back();
-    return Text;
-}
-
 std::string TextLine(const TPortFacts& Port) {
     std::string Line = "COM" + std::to_string(Port.Number) + "  " + DeviceSummary(Port.Info);
     if (!Port.Info.Serial.empty()) Line += ", serial number " + Port.Info.Serial;
     std::vector<std::string> States;
-    if (!Port.Holders.Holders.empty()) States.push_back(InUseText(Port));
+    if (!Port.Holders.Holders.empty()) States.push_back(platform::HoldersPhrase(Port.Holders));
     if (Port.Denied) States.push_back("no permission: " + platform::PortAccessHint(*Port.Denied));
     for (std::size_t I = 0; I < States.size(); ++I)
         Line += (I == 0 ? "  (" : "; ") + States[I] + (I + 1 == States.size() ? ")" : "");

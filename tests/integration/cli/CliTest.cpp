@@ -3,8 +3,8 @@
 
 #include "CliProcess.h"
 
-#include "tests/support/PtyPair.h"
 #include "simulator/TxSimulator.h"
+#include "tests/support/PtyPair.h"
 #include "transfer/DescriptionFile.h"
 #include "transfer/TxTypes.h"
 
@@ -362,10 +362,10 @@ TEST_F(CliTest, PortsThatCannotOpenAndWrongCommandLinesSayWhy) {
                     Program)
             .Wait();
     EXPECT_EQ(R.Status, 3);
-    EXPECT_NE(R.Err.find("COM8 (/dev/ttyVaultixGone) does not exist"), std::string::npos) << R.Err;
+    EXPECT_NE(R.Err.find("COM8 (/dev/ttyVaultixGone) is not present"), std::string::npos) << R.Err;
     R = RunCli({"save", "--type", "mc22", "--port", "/dev/ttyVaultixGone", Dir / "y.m22"});
     EXPECT_EQ(R.Status, 3);
-    EXPECT_NE(R.Err.find("/dev/ttyVaultixGone does not exist"), std::string::npos) << R.Err;
+    EXPECT_NE(R.Err.find("/dev/ttyVaultixGone is not present"), std::string::npos) << R.Err;
     EXPECT_FALSE(fs::exists(Dir / "y.m22"));
 
     for (const std::vector<std::string>& Wrong :

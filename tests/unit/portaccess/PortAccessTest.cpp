@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "platform/PortAccess.h"
+#include "platform/PortDiagnosis.h"
 
 namespace vaultix::platform {
 namespace {
