@@ -60,9 +60,6 @@ struct TScreenOptions {
     std::map<int, std::string> PortOverrides;
     // Tells the application to terminate; by default QCoreApplication::quit.
     std::function<void()> Terminate;
-    // The idle loop wakes at every byte that arrives, as it did before it learnt to sleep until
-    // the bytes a step can act on are there: a baseline for benchmarks.
-    bool WakeAtEveryByte = false;
     // Called right before a transfer starts, after the user confirmed the instruction.
     std::function<void(TScreen&)> OnTransferStarting;
 };

@@ -58,19 +58,15 @@ void TScreen::ShowInformation(const std::string& Text) {
 void TScreen::InstallIdleHandler(transfer::TIdleHandler Handler) {
     FIdleHandler = Handler;
     if (Handler == transfer::ihTransferIdle) {
-        Idle.SetIdleHandler([this](bool& Done) {
-            TransferIdle(this, Done);
-            if (FOptions.WakeAtEveryByte) Port.SetInputWakeLevel(1);
-        });
+        Idle.SetIdleHandler([this](bool& Done) { TransferIdle(this, Done); });
         Driver.Begin("COM" + std::to_string(Port.ComNumber()));
-        if (FOptions.WakeAtEveryByte) Port.SetInputWakeLevel(1);
         HintLabel->clear();
         FTransferTick->start();
     } else {
         FTransferTick->stop();
         HintLabel->clear();
         // Nothing waits for input; a change of CTS, a hang-up or the user wake the loop.
-        Port.SetInputWakeLevel(FOptions.WakeAtEveryByte ? 1 : 0);
+        Port.SetInputWakeLevel(0);
         Idle.SetIdleHandler([this](bool& Done) {
             PortLost();
             MonitorIdle(this, Done);
