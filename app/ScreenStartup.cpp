@@ -43,6 +43,8 @@ constexpr int DefaultPortIndex = 0;
 std::string PortAdvice(const platform::TPortDiagnosis& Failure) {
     if (Failure.Problem == platform::ppNotChosen)
         return "No port chosen: pick one in the Serial Port list.";
+    if (Failure.Problem == platform::ppNoDevice)
+        return platform::ProblemText(Failure) + " Plug in the adapter, or pick another port.";
     return platform::ProblemText(Failure) + " Or pick another port.";
 }
 

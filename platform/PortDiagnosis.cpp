@@ -81,7 +81,7 @@ std::string ProblemText(const TPortDiagnosis& Diagnosis) {
     case ppNotChosen:
         return {};
     case ppNoDevice:
-        return "No serial device is plugged in for " + Title + ": plug the adapter in.";
+        return "No serial device is plugged in for " + Title + ".";
     case ppNotPresent:
         return Title + " is not present: plug the adapter in.";
     case ppNotSerial:

@@ -53,7 +53,10 @@ void OpenPort(serial::TOxComPort& Port, const std::string& Name) {
         serial::OpenComPort(Port, static_cast<std::uint16_t>(Number), Shown);
     if (!Failure) return;
     std::string Text = platform::ProblemText(*Failure);
-    if (platform::PortMissing(*Failure)) Text += " Or see \"vaultix-cli ports\".";
+    if (Failure->Problem == platform::ppNoDevice)
+        Text += " Plug in the adapter, or see \"vaultix-cli ports\".";
+    else if (platform::PortMissing(*Failure))
+        Text += " Or see \"vaultix-cli ports\".";
     throw ECliFailure(cePortOpen, OneLine(Text));
 }
 
