@@ -1,6 +1,5 @@
 #include "platform/PortHolders.h"
 
-#include "platform/ShownText.h"
 
 #include <charconv>
 #include <filesystem>
