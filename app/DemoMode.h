@@ -8,7 +8,7 @@
 // transmitter would; for a restore it receives and keeps what arrives. When the part needs a
 // fresh simulator, COM1 is moved onto it and the port reopened before the transfer starts.
 
-#include "tools/simulator/TxSimulator.h"
+#include "simulator/TxSimulator.h"
 
 #include <chrono>
 #include <memory>

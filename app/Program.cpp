@@ -1,3 +1,4 @@
+#include "app/ComSelectForm.h"
 #include "app/Program.h"
 
 #include "app/ApplicationErrors.h"
@@ -80,7 +81,7 @@ int RunProgram(int argc, char** argv) {
     Services.Install();
     platform::TIdleDriver Idle;
     InstallApplicationErrorHandler();
-    serial::SetPortPrompt(serial::PromptWithComSelectForm);
+    serial::SetPortPrompt(PromptWithComSelectForm);
 
     TScreenOptions Options;
     Options.Debug = Start.Debug;

@@ -13,9 +13,9 @@
 #include "app/ModelChooserList.h"
 #include "platform/ProgramPlaces.h"
 #include "serial/ComPort.h"
+#include "transfer/TransferDriver.h"
 #include "transfer/TransferEngine.h"
 #include "transfer/TransferPort.h"
-#include "transfer/TransferWatch.h"
 #include "transfer/TransferWindow.h"
 
 #include <QElapsedTimer>
@@ -60,9 +60,6 @@ struct TScreenOptions {
     std::map<int, std::string> PortOverrides;
     // Tells the application to terminate; by default QCoreApplication::quit.
     std::function<void()> Terminate;
-    // The idle loop wakes at every byte that arrives, as it did before it learnt to sleep until
-    // the bytes a step can act on are there: a baseline for benchmarks.
-    bool WakeAtEveryByte = false;
     // Called right before a transfer starts, after the user confirmed the instruction.
     std::function<void(TScreen&)> OnTransferStarting;
 };
@@ -75,7 +72,9 @@ struct TFileDialogState {
     std::string Filter; // "Transmitter Settings (*.a22)|*.a22"
 };
 
-class TScreen final : public QWidget, public transfer::TTransferWindow {
+class TScreen final : public QWidget,
+                      public transfer::TTransferWindow,
+                      public transfer::TTransferFace {
 public:
     static constexpr char Caption[] = "Save your valuable Transmitter settings to your PC";
     static constexpr char HomePageUrl[] = "https://vaultix.example.org/";
@@ -223,6 +222,12 @@ public:
     void StopTimer() override;
     bool ProcessMessages() override;
 
+    // ---- The driver's face --------------------------------------------------------------
+    void TransferMoved(const transfer::TTransferProgress& Progress,
+                       const std::string& Hint) override;
+    void TransferPortGone(const std::string& Text) override;
+    void TransferEnded() override {}
+
     transfer::TTransferEngine& TransferEngine() { return Engine; }
     // The row of TxTypes the selection stands for (the default row without a selection).
     const transfer::TTxInfo& SelectedTxType();
@@ -254,19 +259,17 @@ private:
     void ExecuteAction(QAction* Action, void (TScreen::*Handler)(QObject*));
     // Shows the dialog for State and keeps the chosen name in FileName.
     bool ChooseFile(TFileDialogState& State, bool Saving);
+    // The plan of the transfer the flow set up: the chosen file, the engine's unit.
+    transfer::TTransferPlan PlanFor(bool Sending, bool FromChooser, std::size_t SkipUnits);
     void StartEngine();
     // Closes the port once its device has gone away, the way a close does, and tells the user
-    // which port and device it was and what to do. True while a transfer that ran at that moment
-    // waits on its page to be cancelled.
-    bool PortLost();
+    // which port and device it was and what to do.
+    void PortLost();
+    // Closes the port that went away and shows Text with what to do; Transfer: a transfer ran.
+    void TellPortGone(const std::string& Text, bool Transfer);
     // The Serial Port list's entries, its hint and the label beside it: the device behind each
     // COM number, read afresh.
     void DescribePorts();
-    // The hint of a running transfer; Start begins watching a new one.
-    void StartHint();
-    void UpdateHint();
-    // What the port-open message adds: which program holds the device, or that it is missing.
-    std::string PortOpenDetails();
     int SelectedModel() const;
 
     // Shows the progress text that came last, and keeps the label from being redrawn again
@@ -281,10 +284,9 @@ private:
     platform::TProgramPlaces FPlaces;
     transfer::TTransferPortOf<serial::TOxComPort> FPortLink{Port};
     transfer::TTransferEngine Engine{FPortLink, *this};
+    transfer::TTransferDriver Driver{Engine, Port, *this};
     transfer::TIdleHandler FIdleHandler = transfer::ihMonitorIdle;
     bool FTerminating = false;
-    bool FTransferStranded = false;
-    transfer::TTransferWatch FWatch;
     QTimer* FTransferTick = nullptr;
     bool FDestroyed = false;
     // Looks for the window manager's frame after the first show.

@@ -154,14 +154,14 @@ void TScreen::ConfirmBtnClick(QObject*) {
             return;
         }
         ShowInformation(RestoreInstruction);
-        Engine.OpenDataFile(PathOf(FileName));
+        Driver.Prepare(PlanFor(true, false, 0));
         StartEngine();
         return;
     }
-    const std::string Memo = MemoText(*Description);
-    Engine.StageDescription(PathOf(FileName), Memo);
-    Engine.CreateDataFile(PathOf(FileName));
-    ShowInformation(transfer::NeedsUtf8(Memo)
+    transfer::TTransferPlan Plan = PlanFor(false, false, 0);
+    Plan.Memo = MemoText(*Description);
+    Driver.Prepare(Plan);
+    ShowInformation(transfer::NeedsUtf8(*Plan.Memo)
                         ? std::string(SaveInstruction) + "\r" + transfer::StoredAsUtf8Notice
                         : SaveInstruction);
     StartEngine();
@@ -195,17 +195,26 @@ int TScreen::SelectedModel() const {
 
 void TScreen::SelectBtnClick(QObject*) {
     ShowPage(transfer::npTransfer);
-    Engine.Count = 0;
-    Engine.FromChooser = true;
     const int Chosen = SelectedModel();
-    Engine.OpenDataFile(PathOf(FileName), Chosen > 0 ? static_cast<std::size_t>(Chosen) : 0);
+    Driver.Prepare(PlanFor(true, true, Chosen > 0 ? static_cast<std::size_t>(Chosen) : 0));
     ShowInformation(ChooserInstruction);
     StartEngine();
 }
 
+transfer::TTransferPlan TScreen::PlanFor(bool Sending, bool FromChooser, std::size_t SkipUnits) {
+    transfer::TTransferPlan Plan;
+    Plan.Sending = Sending;
+    Plan.File = PathOf(FileName);
+    Plan.UnitSize = Engine.TransferSize;
+    Plan.AllModels = Engine.AllModels;
+    Plan.FromChooser = FromChooser;
+    Plan.SkipUnits = SkipUnits;
+    return Plan;
+}
+
 void TScreen::StartEngine() {
     if (FOptions.OnTransferStarting) FOptions.OnTransferStarting(*this);
-    Engine.Start();
+    Driver.Start();
 }
 
 } // namespace vaultix::app

@@ -1,13 +1,9 @@
 // What the window tells when nothing happens: the hint of a silent transfer, the device behind
 // each port, and who holds a port that cannot be opened.
 
-#include "app/PortAccess.h"
 #include "app/Screen.h"
 #include "platform/ComPortMap.h"
-#include "platform/PortHolders.h"
 #include "platform/PortInfo.h"
-#include "serial/ResultCodes.h"
-#include "serial/SystemErrorCodes.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -32,35 +28,11 @@ void TScreen::DescribePorts() {
     ComDeviceLabel->setText(Summary);
 }
 
-void TScreen::StartHint() {
-    std::string Name = "COM" + std::to_string(Port.ComNumber());
-    if (const std::string Device = Port.DevicePath(); !Device.empty()) Name += " (" + Device + ")";
-    FWatch.Start(Engine.Sending, Name, transfer::TTransferWatch::TClock::now());
-    HintLabel->clear();
-}
-
-void TScreen::UpdateHint() {
-    QString Text;
-    // A transfer whose port went away has been told so already.
-    if (FIdleHandler == transfer::ihTransferIdle && !FTransferStranded) {
-        Text = QString::fromStdString(FWatch.Hint(Engine.BytesMoved(), Engine.OutOfStep(),
-                                                  transfer::TTransferWatch::TClock::now()));
-    }
+void TScreen::TransferMoved(const transfer::TTransferProgress&, const std::string& Hint) {
+    // The engine shows the figures itself; bytes that moved are seen at once, and a hint goes as
+    // soon as they do.
+    const QString Text = QString::fromStdString(Hint);
     if (HintLabel->text() != Text) HintLabel->setText(Text);
-}
-
-std::string TScreen::PortOpenDetails() {
-    if (Port.ComNumber() == 0) return {};
-    const std::string Name = "COM" + std::to_string(Port.ComNumber());
-    const std::string Device = platform::ComPortPath(Port.ComNumber());
-    if (Device.empty()) return "No serial device is plugged in for " + Name + ".";
-    if (!platform::DescribeDevice(Device).Present)
-        return Device + " (" + Name + ") is not present: plug the adapter in.";
-    if (Port.LastOpenError() == serial::ecAlreadyOpen)
-        return platform::HoldersText(Device, platform::FindPortHolders(Device));
-    std::optional<TDeviceAccess> Access = DeniedDeviceAccess(Device);
-    if (!Access && serial::IsAccessDenied(Port.LastOpenError())) Access = DeviceAccess(Device);
-    return Access ? PortAccessHint(*Access) : std::string();
 }
 
 } // namespace vaultix::app

@@ -7,10 +7,12 @@
 #include "app/UserDialogs.h"
 #include "platform/ComPortMap.h"
 #include "platform/IdleDriver.h"
+#include "platform/PortDiagnosis.h"
 #include "platform/PortOverrides.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramPlaces.h"
 #include "platform/ShownText.h"
+#include "serial/PortOpening.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -38,13 +40,12 @@ constexpr int DefaultPortIndex = 0;
 
 // What the port line under the lists says after COM Number failed to open: the reason the
 // message gave, and what to do about it.
-std::string PortAdvice(int Number, const std::string& Details) {
-    if (Number == 0) return "No port chosen: pick one in the Serial Port list.";
-    const std::string Name = "COM" + std::to_string(Number);
-    if (Details.empty()) return Name + " could not be opened: pick another port.";
-    if (platform::ComPortPath(Number).empty())
-        return Details + " Plug in the adapter, or pick another port.";
-    return Details + " Or pick another port.";
+std::string PortAdvice(const platform::TPortDiagnosis& Failure) {
+    if (Failure.Problem == platform::ppNotChosen)
+        return "No port chosen: pick one in the Serial Port list.";
+    if (Failure.Problem == platform::ppNoDevice)
+        return platform::ProblemText(Failure) + " Plug in the adapter, or pick another port.";
+    return platform::ProblemText(Failure) + " Or pick another port.";
 }
 
 // A message about the window's own state. At start-up the window is not shown yet: the message
@@ -247,18 +248,16 @@ void TScreen::ComBoxChange(QObject*) {
         if (ComBox->currentIndex() < 0 && Chosen >= 0 && Chosen < ComBox->count())
             ComBox->setCurrentIndex(Chosen);
     };
-    try {
-        Port.SetComNumber(static_cast<std::uint16_t>(ComBox->currentIndex() + 1));
-        Port.SetOpen(true);
-        ShowChosenPort();
-    } catch (...) {
-        ShowChosenPort();
-        const std::string Details = PortOpenDetails();
+    const std::optional<platform::TPortDiagnosis> Failure =
+        serial::OpenComPort(Port, static_cast<std::uint16_t>(ComBox->currentIndex() + 1));
+    ShowChosenPort();
+    if (Failure) {
+        const std::string Details = platform::ProblemText(*Failure);
         std::string Text = PortOpenFailedMessage;
         if (!Details.empty()) Text += "\r" + Details;
         AL1Update(this);
         DescribePorts();
-        ComDeviceLabel->setText(QString::fromStdString(PortAdvice(Port.ComNumber(), Details)));
+        ComDeviceLabel->setText(QString::fromStdString(PortAdvice(*Failure)));
         ShowOverWindow(this, Text);
         return;
     }
@@ -266,25 +265,31 @@ void TScreen::ComBoxChange(QObject*) {
     DescribePorts();
 }
 
-bool TScreen::PortLost() {
-    if (!Port.Open() || !Port.DeviceGone()) return FTransferStranded;
+void TScreen::PortLost() {
+    if (!Port.Open() || !Port.DeviceGone()) return;
+    TellPortGone(platform::ProblemText(platform::PortVanished(
+                     "COM" + std::to_string(Port.ComNumber()), Port.DevicePath())),
+                 false);
+}
+
+void TScreen::TransferPortGone(const std::string& Text) {
+    HintLabel->clear();
+    TellPortGone(Text, true);
+}
+
+void TScreen::TellPortGone(const std::string& Text, bool Transfer) {
     const std::string Name = "COM" + std::to_string(Port.ComNumber());
-    const std::string Device = Port.DevicePath();
-    const bool Transfer = FIdleHandler == transfer::ihTransferIdle;
-    FTransferStranded = Transfer;
     // A trace that cannot be written is reported and dropped; the second close then succeeds.
     for (int Attempt = 0; Attempt < 2 && Port.Open(); ++Attempt)
         RunGuarded([this] { Port.SetOpen(false); });
-    std::string Text = Name + " (" + Device + ") has gone away: its cable was pulled or its " +
-                       "adapter unplugged.\rPlug it in again, then choose " + Name +
-                       " in the Serial Port list.";
+    std::string Message =
+        Text + "\rPlug it in again, then choose " + Name + " in the Serial Port list.";
     if (Transfer && Engine.Sending)
-        Text += "\rThe transfer cannot go on: click Cancel, then start the restore again.";
+        Message += "\rThe transfer cannot go on: click Cancel, then start the restore again.";
     else if (Transfer)
-        Text += "\rThe transfer cannot go on: click Cancel. An earlier backup of this name stays "
-                "as it was.";
-    ShowMessage(this, mkError, Text);
-    return FTransferStranded;
+        Message += "\rThe transfer cannot go on: click Cancel. An earlier backup of this name "
+                   "stays as it was.";
+    ShowMessage(this, mkError, Message);
 }
 
 const transfer::TTxInfo& TScreen::SelectedTxType() {

@@ -7,7 +7,6 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -59,28 +58,15 @@ void TScreen::ShowInformation(const std::string& Text) {
 void TScreen::InstallIdleHandler(transfer::TIdleHandler Handler) {
     FIdleHandler = Handler;
     if (Handler == transfer::ihTransferIdle) {
-        Idle.SetIdleHandler([this](bool& Done) {
-            // A transfer whose device went away waits for Cancel and is never taken up again:
-            // whatever the transmitter sends after a new start would not continue it.
-            if (PortLost()) {
-                Done = false;
-                return;
-            }
-            TransferIdle(this, Done);
-            // Bytes that moved are seen at once, and a hint goes as soon as they do.
-            UpdateHint();
-            // The loop sleeps through the bytes before those the next step can act on.
-            if (!FOptions.WakeAtEveryByte) Port.SetInputWakeLevel(Engine.InputWanted());
-        });
-        if (FOptions.WakeAtEveryByte) Port.SetInputWakeLevel(1);
-        StartHint();
+        Idle.SetIdleHandler([this](bool& Done) { TransferIdle(this, Done); });
+        Driver.Begin("COM" + std::to_string(Port.ComNumber()));
+        HintLabel->clear();
         FTransferTick->start();
     } else {
-        FTransferStranded = false;
         FTransferTick->stop();
         HintLabel->clear();
         // Nothing waits for input; a change of CTS, a hang-up or the user wake the loop.
-        Port.SetInputWakeLevel(FOptions.WakeAtEveryByte ? 1 : 0);
+        Port.SetInputWakeLevel(0);
         Idle.SetIdleHandler([this](bool& Done) {
             PortLost();
             MonitorIdle(this, Done);
@@ -106,22 +92,20 @@ void TScreen::StopTimer() {
 
 bool TScreen::ProcessMessages() {
     if (FTerminating || QCoreApplication::closingDown()) return false;
-    // The pause belongs to the running step: the idle handler must not run inside it.
-    platform::TIdleSuspension Suspended(Idle);
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    transfer::TTransferDriver::PumpMessages(Idle);
     return !FTerminating && !QCoreApplication::closingDown();
 }
 
 void TScreen::TransferIdle(QObject*, bool& Done) {
-    Engine.TransferIdle(Done);
+    Driver.Step(Done);
 }
 
 void TScreen::AbortBtnClick(QObject*) {
-    Engine.AbortBtnClick();
+    Driver.Cancel();
 }
 
 void TScreen::anhaltenClick(QObject*) {
-    Engine.anhaltenClick();
+    Driver.Stop();
 }
 
 void TScreen::Send40aaClick(QObject*) {

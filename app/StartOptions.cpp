@@ -1,7 +1,6 @@
 #include "app/StartOptions.h"
 
 #include "platform/ProgramPlaces.h"
-#include "tools/simulator/SimCommandLine.h"
 #include "transfer/TxTypes.h"
 
 #ifndef VAULTIX_VERSION
@@ -20,7 +19,7 @@ TStartOptions ParseStartOptions(const QStringList& Arguments) {
         return Options;
     }
     const std::string Type = Arguments[Demo + 1].toStdString();
-    const int Row = simulator::FindTxType(Type);
+    const int Row = transfer::FindTxType(Type);
     if (Row < 0) {
         Options.Error = "Unknown transmitter type for --demo: " + Type;
     } else if (Row == transfer::TestTypeRow && !Options.Debug) {
@@ -49,8 +48,10 @@ std::string HelpText() {
            "\n"
            "  DEBUG         as the first argument, in any letter case: debug mode, with the test\n"
            "                type ByteCount and the debug controls of the transfer page\n"
-           "  --demo TYPE   try it without a transmitter: a simulated TYPE (MC-18, MC-20, MC-22,\n"
-           "                MC-24, MX-22) on COM1; the settings file is left as it is\n"
+           "  --demo TYPE   try it without a transmitter: a simulated TYPE (" +
+           transfer::TxTypeNames(false) +
+           ")\n"
+           "                on COM1; the settings file is left as it is\n"
            "  --help        this text\n"
            "  --version     the program's version\n"
            "\n"

@@ -20,8 +20,8 @@
 #include "platform/QtNotifyServices.h"
 #include "platform/SerialDevice.h"
 #include "serial/ComPort.h"
+#include "simulator/TxSimulator.h"
 #include "tests/support/HeadlessQt.h"
-#include "tools/simulator/TxSimulator.h"
 #include "transfer/TransferEngine.h"
 
 #include <QAbstractEventDispatcher>
@@ -184,13 +184,26 @@ public:
         options.TxIndex = Mc22Row;
         options.PortIndex = 0;
         options.WriteSettings = false;
-        options.WakeAtEveryByte = Before;
         options.Terminate = [] {};
-        options.OnTransferStarting = [this](app::TScreen&) {
+        options.OnTransferStarting = [this, Before](app::TScreen&) {
             if (Next) Next->Start();
+            // The baseline's loop wakes at every byte that arrives, as it did before it learnt
+            // to sleep until the bytes a step can act on are there: once the transfer's handler
+            // is in place, it is wrapped to keep the port's wake level at one byte.
+            if (Before) QTimer::singleShot(0, Screen.get(), [this] { WakeAtEveryByte(); });
         };
         Screen = std::make_unique<app::TScreen>(Idle, std::move(options));
         Screen->show();
+    }
+
+    void WakeAtEveryByte() {
+        app::TScreen& S = *Screen;
+        if (S.CurrentIdleHandler() != transfer::ihTransferIdle) return;
+        Idle.SetIdleHandler([&S](bool& Done) {
+            S.TransferIdle(&S, Done);
+            S.Port.SetInputWakeLevel(1);
+        });
+        S.Port.SetInputWakeLevel(1);
     }
 
     ~TBench() {

@@ -14,7 +14,7 @@
 // busy disk can make longer than all the rest: TMPDIR=/dev/shm leaves the disk out and shows the
 // program's own share. The target holds for the median run.
 
-#include "tools/simulator/TxSimulator.h"
+#include "simulator/TxSimulator.h"
 #include "transfer/TxTypes.h"
 
 #include <algorithm>

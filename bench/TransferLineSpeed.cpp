@@ -6,7 +6,7 @@
 
 #include "platform/ComPortMap.h"
 #include "serial/ComPort.h"
-#include "tools/simulator/TxSimulator.h"
+#include "simulator/TxSimulator.h"
 #include "transfer/TransferEngine.h"
 #include "transfer/TransferPort.h"
 #include "transfer/TransferWindow.h"

@@ -1,6 +1,5 @@
 #include "platform/PortHolders.h"
 
-#include "platform/ShownText.h"
 
 #include <charconv>
 #include <filesystem>
@@ -63,20 +62,6 @@ THolderSearch FindPortHolders(const std::string& DevicePath, const std::string& 
         }
     }
     return Search;
-}
-
-std::string HoldersText(const std::string& DevicePath, const THolderSearch& Search) {
-    // Both names come from outside: a settings file, and whatever a process calls itself.
-    const std::string Device = ShownText(DevicePath);
-    if (Search.Holders.empty()) return Device + " is in use by another program.";
-    std::string Text = Device + " is in use by ";
-    for (std::size_t I = 0; I < Search.Holders.size(); ++I) {
-        if (I > 0) Text += I + 1 == Search.Holders.size() ? " and " : ", ";
-        const TPortHolder& Holder = Search.Holders[I];
-        Text += (Holder.Program.empty() ? std::string("a program") : ShownText(Holder.Program)) +
-                " (process " + std::to_string(Holder.Pid) + ")";
-    }
-    return Text + ".";
 }
 
 } // namespace vaultix::platform

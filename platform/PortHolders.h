@@ -22,8 +22,4 @@ struct THolderSearch {
 // left out.
 THolderSearch FindPortHolders(const std::string& DevicePath, const std::string& ProcRoot = "/proc");
 
-// "/dev/ttyUSB0 is in use by minicom (process 4242)." — or by several, or, when none could be
-// named, "/dev/ttyUSB0 is in use by another program."
-std::string HoldersText(const std::string& DevicePath, const THolderSearch& Search);
-
 } // namespace vaultix::platform

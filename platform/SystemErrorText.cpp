@@ -1,5 +1,7 @@
 #include "platform/SystemErrorText.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <clocale>
 #include <cstring>
 #include <locale.h>
@@ -19,6 +21,17 @@ locale_t NeutralLocale() {
     return Locale;
 }
 
+// The runtime's words for the error numbers whose meaning they state exactly.
+struct TFileWords {
+    int ErrorNumber;
+    const char* Text;
+};
+
+constexpr TFileWords FileWords[] = {
+    {EPERM, FileAccessDeniedText}, {EACCES, FileAccessDeniedText}, {EBADF, InvalidFileHandleText},
+    {ENOSPC, DiskFullText},        {EROFS, WriteProtectedText},
+};
+
 bool IsPlaceholder(std::string_view Text) {
     return Text.empty() || Text.starts_with("Unknown error") ||
            Text.starts_with("No error information");
@@ -37,6 +50,23 @@ std::string SystemErrorText(int ErrorNumber) {
     if (IsPlaceholder(Text)) return {};
     if (Text.size() > MaxTextLength) Text.resize(MaxTextLength);
     return Text;
+}
+
+std::string NormaliseSystemText(std::string Text) {
+    std::ranges::replace_if(
+        Text, [](char C) { return static_cast<unsigned char>(C) < 32; }, ' ');
+    const auto Tail =
+        std::unique(Text.begin(), Text.end(), [](char A, char B) { return A == ' ' && B == ' '; });
+    Text.erase(Tail, Text.end());
+    return Text;
+}
+
+std::string FileErrorMessage(int ErrorNumber) {
+    if (ErrorNumber < 1) return {};
+    for (const TFileWords& Words : FileWords)
+        if (Words.ErrorNumber == ErrorNumber) return Words.Text;
+    std::string Text = NormaliseSystemText(SystemErrorText(ErrorNumber));
+    return Text.empty() ? "System error " + std::to_string(ErrorNumber) : Text;
 }
 
 } // namespace vaultix::platform

@@ -26,8 +26,6 @@ class TOxBaseDispatcher;
 // chosen. An empty function restores that default.
 using TPortPrompt = std::function<std::uint16_t()>;
 void SetPortPrompt(TPortPrompt Prompt);
-// Shows the port selection dialog modally and gives its choice (0 unless ended with OK).
-std::uint16_t PromptWithComSelectForm();
 
 // Base of the serial components; stands in for the framework's component with its Name, Tag
 // and loading state.

@@ -24,18 +24,18 @@ constexpr TMessageEntry Entries[] = {
     {-2, "File not found"},
     {-3, "Path not found"},
     {-4, "Too many open files"},
-    {-5, "File access denied"},
-    {-6, "Invalid file handle"},
+    {-5, platform::FileAccessDeniedText},
+    {-6, platform::InvalidFileHandleText},
     {-8, "Insufficient memory"},
     {-15, "Invalid drive"},
     {-18, "No more files"},
-    {-100, "Attempt to read beyond end of file"},
-    {-101, "Disk is full"},
+    {-100, platform::EndOfFileText},
+    {-101, platform::DiskFullText},
     {-102, "File/device not assigned"},
     {-103, "File/device not open"},
     {-104, "File/device not open for input"},
     {-105, "File/device not open for output"},
-    {-150, "Disk is write-protected"},
+    {-150, platform::WriteProtectedText},
     {-151, "Unknown disk unit"},
     {-152, "Drive is not ready"},
     {-153, "Unknown command"},
@@ -509,15 +509,6 @@ static_assert(std::ranges::none_of(Entries,
 
 std::span<const TMessageEntry> MessageTable() {
     return Entries;
-}
-
-std::string NormaliseSystemText(std::string Text) {
-    std::ranges::replace_if(
-        Text, [](char C) { return static_cast<unsigned char>(C) < 32; }, ' ');
-    const auto Tail =
-        std::unique(Text.begin(), Text.end(), [](char A, char B) { return A == ' ' && B == ' '; });
-    Text.erase(Tail, Text.end());
-    return Text;
 }
 
 std::string MessageFor(std::int32_t Code) {

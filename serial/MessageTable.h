@@ -1,6 +1,8 @@
 #pragma once
 // The text of every result code, and the lookup that the exceptions take their messages from.
 
+#include "platform/SystemErrorText.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -22,8 +24,6 @@ std::span<const TMessageEntry> MessageTable();
 // error number (normalised), or an empty text when the system has none either.
 std::string MessageFor(std::int32_t Code);
 
-// Makes a system message fit on one line: each control character becomes a space, then every
-// run of spaces shrinks to one. A trailing space is kept.
-std::string NormaliseSystemText(std::string Text);
+using platform::NormaliseSystemText;
 
 } // namespace vaultix::serial

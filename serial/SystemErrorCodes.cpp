@@ -3,26 +3,11 @@
 #include <cerrno>
 
 #include "platform/SystemErrorText.h"
-#include "serial/MessageTable.h"
 #include "serial/ResultCodes.h"
 
 namespace vaultix::serial {
 
 namespace {
-
-// Rows of the message table whose words are exactly what these error numbers mean.
-struct TTableWords {
-    int ErrorNumber;
-    std::int32_t TableCode;
-};
-
-constexpr TTableWords TableWords[] = {
-    {EPERM, -5},    // "File access denied"
-    {EACCES, -5},   // "File access denied"
-    {EBADF, -6},    // "Invalid file handle"
-    {ENOSPC, -101}, // "Disk is full"
-    {EROFS, -150},  // "Disk is write-protected"
-};
 
 constexpr char LineGoneText[] =
     "The serial device was disconnected or is no longer there. Plug the cable in again.";
@@ -74,10 +59,15 @@ std::string SystemErrorMessage(std::int32_t Code) {
     const int Number = SystemErrorNumber(Code);
     if (Number == 0) return {};
     if (Code == LineErrorCode(Number) && LineGone(Number)) return LineGoneText;
-    for (const TTableWords& Words : TableWords)
-        if (Words.ErrorNumber == Number) return MessageFor(Words.TableCode);
-    std::string Text = NormaliseSystemText(platform::SystemErrorText(Number));
-    return Text.empty() ? "System error " + std::to_string(Number) : Text;
+    return platform::FileErrorMessage(Number);
+}
+
+platform::TOpenError OpenErrorKind(std::int32_t Code) {
+    if (Code == ecNoPortSelected) return platform::oeNotChosen;
+    if (Code == ecBadId) return platform::oeMissing;
+    if (Code == ecAlreadyOpen) return platform::oeInUse;
+    if (IsAccessDenied(Code)) return platform::oeDenied;
+    return platform::oeOther;
 }
 
 } // namespace vaultix::serial

@@ -5,6 +5,8 @@
 // of its own, one for each kind of call, because the same number tells a different story on a
 // serial line than on a file: EIO on a line means the device went away.
 
+#include "platform/PortDiagnosis.h"
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -41,6 +43,9 @@ constexpr int SystemErrorNumber(std::int32_t Code) {
 // True for a code saying that the user lacks permission (EACCES or EPERM), so that the window
 // can tell how to get it.
 bool IsAccessDenied(std::int32_t Code);
+
+// What a failed open's code says about the port, for its diagnosis.
+platform::TOpenError OpenErrorKind(std::int32_t Code);
 
 // The user's text for a code of either range: the message table's words where they state the
 // failure exactly (EACCES and EPERM "File access denied", ENOSPC "Disk is full", EROFS "Disk is

@@ -3,8 +3,7 @@
 #include <string>
 
 #include "platform/RuntimeExceptions.h"
-#include "serial/MessageTable.h"
-#include "serial/SystemErrorCodes.h"
+#include "platform/SystemErrorText.h"
 
 namespace vaultix::transfer {
 
@@ -16,13 +15,13 @@ constexpr int RuntimeEndOfFile = 100;
 } // namespace
 
 void RaiseFileError(int ErrorNumber) {
-    std::string Text = serial::SystemErrorMessage(serial::SystemErrorCode(ErrorNumber));
+    std::string Text = platform::FileErrorMessage(ErrorNumber);
     if (Text.empty()) Text = "I/O error " + std::to_string(ErrorNumber);
     throw platform::EInOutError(std::move(Text), ErrorNumber);
 }
 
 void RaiseEndOfFile() {
-    throw platform::EInOutError(serial::MessageFor(-RuntimeEndOfFile), RuntimeEndOfFile);
+    throw platform::EInOutError(platform::EndOfFileText, RuntimeEndOfFile);
 }
 
 } // namespace vaultix::transfer

@@ -4,7 +4,7 @@
 
 namespace vaultix::transfer {
 
-// Raises platform::EInOutError with the user's text for ErrorNumber (SystemErrorMessage) and
+// Raises platform::EInOutError with the user's text for ErrorNumber (FileErrorMessage) and
 // ErrorNumber itself.
 [[noreturn]] void RaiseFileError(int ErrorNumber);
 

@@ -262,9 +262,17 @@ void TTransferEngine::TakeToFile(std::size_t Size) {
     }
 }
 
+std::uint32_t TTransferEngine::UnitDone() {
+    // One byte at a time goes to the port, and only once the one before has left.
+    if (Sending) return Count;
+    const std::uint32_t Missing = TransferSize - std::min(Count, TransferSize);
+    const std::uint32_t Waiting =
+        AwaitHeader ? 0 : std::min<std::uint32_t>(Port.InputCount(), Missing);
+    return std::min(Count, TransferSize) + Waiting;
+}
+
 void TTransferEngine::ShowProgress() {
-    // Bytes already waiting in the input buffer count as transferred.
-    const std::uint32_t DoneBytes = Count + (Sending ? 0u : Port.InputCount());
+    const std::uint32_t DoneBytes = UnitDone();
     FLabel.clear();
     if (!Sending && AllModels) {
         // The block in progress. BlockNo counts only blocks that came without their header,

@@ -104,6 +104,12 @@ public:
     // A block-protocol receive saw a block begin without its header: a stray byte may have
     // shifted the blocks, and the transmitter's end marker may never be read as one.
     bool OutOfStep() const { return FOutOfStep; }
+    // Blocks of a block-protocol receive begun so far, with or without their header.
+    std::uint32_t BlocksBegun() const { return FBlocksBegun; }
+    // Bytes of the unit in progress: received ones waiting in the input count in, never more
+    // than the unit lacks, and none while a block header is due; sent ones once the port has
+    // them.
+    std::uint32_t UnitDone();
     // The waiting input the next step can act on: 2 for a block header, the rest of the unit or
     // the next early piece; 0 when input does not matter (sending, no transfer running).
     std::uint32_t InputWanted() const;

@@ -1,16 +1,17 @@
 #include "transfer/TxTypes.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace vaultix::transfer {
 
 const std::array<TTxInfo, TxTypeCount> TxTypes = {{
-    {"mc18", true, true, 258, "m18", 166, 11, NoModelNumber, 4000, "MC-18 (7 Models)"},
-    {"mc20", true, true, 258, "m20", 166, 11, NoModelNumber, 4000, "MC18/MC20 (30+1Models)"},
-    {"mc22", true, true, 1024, "m22", 1004, 16, 1022, 4800, "MC-22"},
-    {"mc24", true, true, 3072, "m24", 3050, 15, 3066, 4800, "MC-24"},
-    {"mx22", true, true, 1024, "m22", 1004, 16, 1022, 4800, "MX-22"},
-    {"Test", false, false, 65535, "tst", 1, 0, NoModelNumber, 4800, "ByteCount"},
+    {"mc18", true, true, 258, "m18", 166, 11, NoModelNumber, 4000, "MC-18 (7 Models)", "MC-18"},
+    {"mc20", true, true, 258, "m20", 166, 11, NoModelNumber, 4000, "MC18/MC20 (30+1Models)", "MC-20"},
+    {"mc22", true, true, 1024, "m22", 1004, 16, 1022, 4800, "MC-22", "MC-22"},
+    {"mc24", true, true, 3072, "m24", 3050, 15, 3066, 4800, "MC-24", "MC-24"},
+    {"mx22", true, true, 1024, "m22", 1004, 16, 1022, 4800, "MX-22", "MX-22"},
+    {"Test", false, false, 65535, "tst", 1, 0, NoModelNumber, 4800, "ByteCount", "Test"},
 }};
 
 std::string ModelName;
@@ -22,6 +23,40 @@ bool IsValidTxSelection(int Selection) {
 
 const TTxInfo& TxTypeAt(int Selection) {
     return TxTypes[IsValidTxSelection(Selection) ? Selection : DefaultTxTypeRow];
+}
+
+namespace {
+
+// A type's name as it compares: letters in lower case, without dashes, blanks and underscores.
+std::string Folded(std::string_view Text) {
+    std::string Folded;
+    for (const char C : Text)
+        if (C != '-' && C != ' ' && C != '_')
+            Folded.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(C))));
+    return Folded;
+}
+
+} // namespace
+
+int FindTxType(std::string_view Name) {
+    const std::string Wanted = Folded(Name);
+    if (Wanted.empty()) return -1;
+    for (std::size_t Row = 0; Row < TxTypes.size(); ++Row) {
+        const TTxInfo& Type = TxTypes[Row];
+        for (const char* Known : {Type.Name, Type.Code, Type.TxBoxEntry})
+            if (Wanted == Folded(Known)) return static_cast<int>(Row);
+    }
+    return -1;
+}
+
+std::string TxTypeNames(bool WithTest) {
+    std::string Names;
+    for (std::size_t Row = 0; Row < TxTypes.size(); ++Row) {
+        if (static_cast<int>(Row) == TestTypeRow && !WithTest) continue;
+        if (!Names.empty()) Names += ", ";
+        Names += TxTypes[Row].Name;
+    }
+    return Names;
 }
 
 std::uint16_t WholeMemorySize(int Selection) {

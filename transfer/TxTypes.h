@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace vaultix::transfer {
 
@@ -21,6 +22,7 @@ struct TTxInfo {
     std::uint16_t NumberOffset;  // offset of the model-number byte; NoModelNumber: none
     std::uint16_t BaudRate;
     const char* TxBoxEntry;      // the entry of the transmitter list for this row
+    const char* Name;            // the type's everyday name: "MC-18", "MX-22", "Test"
 };
 
 inline constexpr std::uint16_t NoModelNumber = 1;
@@ -35,6 +37,15 @@ extern const std::array<TTxInfo, TxTypeCount> TxTypes;
 // The row for a selection of the transmitter list; an invalid selection gives the default row.
 const TTxInfo& TxTypeAt(int Selection);
 bool IsValidTxSelection(int Selection);
+
+// The row of a type named the way people write it: its everyday name ("MC-18"), its code
+// ("mc18") or its list entry ("MC-18 (7 Models)"), in any letter case, with or without dashes
+// and blanks ("mc18", "MC18", "mc 18"). -1 for a name that is none of these.
+int FindTxType(std::string_view Name);
+
+// The everyday names of the types, for texts that list them: "MC-18, MC-20, MC-22, MC-24,
+// MX-22", with ", Test" when WithTest.
+std::string TxTypeNames(bool WithTest);
 
 // Size of the whole memory image that the all-models actions of the first two types move as
 // one unit (0 for the types that go model by model).

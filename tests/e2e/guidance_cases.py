@@ -101,10 +101,10 @@ def port_facts():
 
         pick_port("COM2")
         said = g.answer_dialog("OK")
-        check(("%s (COM2) is not present: plug the adapter in." % late.near) in said, said)
+        check(("COM2 (%s) is not present: plug the adapter in." % late.near) in said, said)
         # The port line keeps the reason and says what to do about it.
         check(g.text_of(description="port device") ==
-              "%s (COM2) is not present: plug the adapter in. Or pick another port." % late.near,
+              "COM2 (%s) is not present: plug the adapter in. Or pick another port." % late.near,
               g.text_of(description="port device"))
         late.plug()
         combo = g.find("combo box", "Serial Port")

@@ -4,7 +4,6 @@
 #include "transfer/TxTypes.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
 namespace vaultix::cli {
@@ -53,24 +52,6 @@ unsigned AllowedOptions(TCliAction Action) {
         return 0;
     }
     return 0;
-}
-
-bool EqualNoCase(std::string_view A, std::string_view B) {
-    return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
-               return std::tolower(static_cast<unsigned char>(X)) ==
-                      std::tolower(static_cast<unsigned char>(Y));
-           });
-}
-
-std::string TypeChoices(bool Debug) {
-    std::string Text;
-    for (std::size_t Row = 0; Row < transfer::TxTypes.size(); ++Row) {
-        if (static_cast<int>(Row) == transfer::TestTypeRow && !Debug) continue;
-        if (!Text.empty()) Text += ", ";
-        Text +=
-            static_cast<int>(Row) == transfer::TestTypeRow ? "test" : transfer::TxTypes[Row].Code;
-    }
-    return Text;
 }
 
 std::size_t ModelNumberOf(std::string_view Text) {
@@ -125,7 +106,7 @@ void CheckCombination(const TCliCommand& Command) {
     const TCliAction Action = Command.Action;
     const bool NeedsType = Action != caPorts;
     if (NeedsType && Command.TxRow < 0)
-        throw ECliUsage(CliCommandName(Action) + " needs --type (" + TypeChoices(Command.Debug) +
+        throw ECliUsage(CliCommandName(Action) + " needs --type (" + transfer::TxTypeNames(Command.Debug) +
                         ")");
     if ((Action == caSave || Action == caRestore) && Command.Port.empty())
         throw ECliUsage(CliCommandName(Action) + " needs --port (COMn or a device path)");
@@ -163,15 +144,12 @@ std::string CliCommandName(TCliAction Action) {
 }
 
 int FindCliType(std::string_view Name, bool Debug) {
-    for (std::size_t Row = 0; Row < transfer::TxTypes.size(); ++Row) {
-        const transfer::TTxInfo& Type = transfer::TxTypes[Row];
-        if (!EqualNoCase(Name, Type.Code) && !EqualNoCase(Name, Type.TxBoxEntry)) continue;
-        if (static_cast<int>(Row) == transfer::TestTypeRow && !Debug)
-            throw ECliUsage("the test type needs --debug");
-        return static_cast<int>(Row);
-    }
-    throw ECliUsage("unknown transmitter type \"" + std::string(Name) + "\" (" +
-                    TypeChoices(Debug) + ")");
+    const int Row = transfer::FindTxType(Name);
+    if (Row < 0)
+        throw ECliUsage("unknown transmitter type \"" + std::string(Name) + "\" (" +
+                        transfer::TxTypeNames(Debug) + ")");
+    if (Row == transfer::TestTypeRow && !Debug) throw ECliUsage("the test type needs --debug");
+    return Row;
 }
 
 TCliCommand ParseCliCommand(std::span<const std::string_view> Args) {
@@ -291,7 +269,8 @@ std::string CliUsage(TCliAction Action) {
                "description in FILE.dsc. Start the sending at the transmitter once the\n"
                "program asks for it; Ctrl-C cancels, and an earlier backup of that name stays.\n"
                "\n"
-               "  --type T            mc18, mc20, mc22, mc24, mx22 or the list text (\"MC-22\")\n"
+               "  --type T            MC-18, MC-20, MC-22, MC-24 or MX-22, in any letter case, with\n"
+               "                      or without the dash (\"mc22\"), or the list text\n"
                "  --port P            COMn, or a device path such as /dev/ttyUSB0\n"
                "  --all               all models (the MC-18 types: the whole memory)\n"
                "  --description TEXT  the description; without it an existing FILE.dsc stays\n";

@@ -1,21 +1,15 @@
 #include "tools/cli/CliPort.h"
 
-#include "app/PortAccess.h"
 #include "platform/ComPortMap.h"
+#include "platform/PortAccess.h"
 #include "platform/PortHolders.h"
 #include "platform/PortInfo.h"
 #include "platform/PortOverrides.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramPlaces.h"
-#include "serial/ResultCodes.h"
-#include "serial/SystemErrorCodes.h"
+#include "serial/PortOpening.h"
 #include "tools/cli/CliOutput.h"
 #include "transfer/TxTypes.h"
-
-#include <filesystem>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <system_error>
 
 namespace vaultix::cli {
 
@@ -24,21 +18,6 @@ namespace {
 // A device path given by the user goes through the port map like any port, pinned to a number
 // the user never sees.
 constexpr int PathPort = platform::MaxComPort;
-
-const char* const SeePorts = "see \"vaultix-cli ports\"";
-
-// Whether Path is a terminal device (a serial line is one), as sysfs files its device number;
-// without sysfs every character device passes.
-bool IsTerminalDevice(const std::string& Path) {
-    struct stat Info {};
-    if (::stat(Path.c_str(), &Info) != 0 || !S_ISCHR(Info.st_mode)) return false;
-    std::error_code Error;
-    const std::filesystem::path Class =
-        std::filesystem::read_symlink("/sys/dev/char/" + std::to_string(major(Info.st_rdev)) + ":" +
-                                          std::to_string(minor(Info.st_rdev)) + "/subsystem",
-                                      Error);
-    return Error || Class.filename() == "tty";
-}
 
 } // namespace
 
@@ -64,56 +43,21 @@ void ConfigurePort(serial::TOxComPort& Port, int TxRow, std::optional<std::uint3
 
 void OpenPort(serial::TOxComPort& Port, const std::string& Name) {
     int Number = platform::ParseComPortName(Name);
-    std::string Device;
-    std::string Title;
-    if (Number >= 0) {
-        Title = "COM" + std::to_string(Number);
-        Device = platform::ComPortPath(Number);
-        if (Device.empty())
-            throw ECliFailure(cePortOpen, Title +
-                                              " does not exist: no serial device stands behind "
-                                              "it. Plug in the adapter, or " +
-                                              SeePorts + ".");
-        Title += " (" + Device + ")";
-    } else {
+    std::string Shown = "COM" + std::to_string(Number);
+    if (Number < 0) {
         Number = PathPort;
-        Device = Name;
-        Title = Name;
-        platform::SetPortOverride(Number, Device);
+        Shown = Name;
+        platform::SetPortOverride(Number, Name);
     }
-    try {
-        Port.SetComNumber(static_cast<std::uint16_t>(Number));
-        Port.SetOpen(true);
-        return;
-    } catch (const std::exception& Error) {
-        const std::int32_t Code = Port.LastOpenError();
-        if (!platform::DescribeDevice(Device).Present)
-            throw ECliFailure(cePortOpen,
-                              Title + " does not exist: plug in the adapter, or " + SeePorts + ".");
-        if (Code == serial::ecBadId) {
-            if (!IsTerminalDevice(Device))
-                throw ECliFailure(cePortOpen, Title + " is not a serial device: " + SeePorts + ".");
-            throw ECliFailure(cePortOpen, Title +
-                                              " has no serial line behind it: plug in the "
-                                              "adapter, or " +
-                                              SeePorts + ".");
-        }
-        if (Code == serial::ecAlreadyOpen)
-            throw ECliFailure(cePortOpen,
-                              platform::HoldersText(Device, platform::FindPortHolders(Device)) +
-                                  " Close that program, then try again.");
-        std::optional<app::TDeviceAccess> Access = app::DeniedDeviceAccess(Device);
-        if (!Access && serial::IsAccessDenied(Code)) Access = app::DeviceAccess(Device);
-        if (Access)
-            throw ECliFailure(cePortOpen,
-                              "You may not open " + Title + ". " + app::PortAccessHint(*Access));
-        throw ECliFailure(cePortOpen, Title + " cannot be opened: " + OneLine(Error.what()));
-    }
-}
-
-std::string PortTitle(const serial::TOxComPort& Port, const std::string& Name) {
-    if (platform::ParseComPortName(Name) < 0) return Name;
-    return "COM" + std::to_string(Port.ComNumber()) + " (" + Port.DevicePath() + ")";
+    const std::optional<platform::TPortDiagnosis> Failure =
+        serial::OpenComPort(Port, static_cast<std::uint16_t>(Number), Shown);
+    if (!Failure) return;
+    std::string Text = platform::ProblemText(*Failure);
+    if (Failure->Problem == platform::ppNoDevice)
+        Text += " Plug in the adapter, or see \"vaultix-cli ports\".";
+    else if (platform::PortMissing(*Failure))
+        Text += " Or see \"vaultix-cli ports\".";
+    throw ECliFailure(cePortOpen, OneLine(Text));
 }
 
 } // namespace vaultix::cli

@@ -23,7 +23,4 @@ void ConfigurePort(serial::TOxComPort& Port, int TxRow, std::optional<std::uint3
 // get the permission.
 void OpenPort(serial::TOxComPort& Port, const std::string& Name);
 
-// How messages name the open port: "COM3 (/dev/ttyUSB0)", or the path the user gave.
-std::string PortTitle(const serial::TOxComPort& Port, const std::string& Name);
-
 } // namespace vaultix::cli

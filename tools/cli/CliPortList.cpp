@@ -1,8 +1,9 @@
 // ports: every COM number that stands for a device, what the device is, and whether it can be
 // opened now.
 
-#include "app/PortAccess.h"
 #include "platform/ComPortMap.h"
+#include "platform/PortAccess.h"
+#include "platform/PortDiagnosis.h"
 #include "platform/PortHolders.h"
 #include "platform/PortInfo.h"
 #include "platform/ProgramPlaces.h"
@@ -27,24 +28,15 @@ struct TPortFacts {
     int Number = 0;
     platform::TDeviceInfo Info;
     platform::THolderSearch Holders;
-    std::optional<app::TDeviceAccess> Denied;
+    std::optional<platform::TDeviceAccess> Denied;
 };
-
-// "in use by minicom (process 4242)" out of the sentence that names the device.
-std::string InUseText(const TPortFacts& Port) {
-    std::string Text = platform::HoldersText(Port.Info.Path, Port.Holders);
-    const std::string Lead = Port.Info.Path + " is ";
-    if (Text.starts_with(Lead)) Text.erase(0, Lead.size());
-    if (!Text.empty() && Text.back() == '.') Text.pop_back();
-    return Text;
-}
 
 std::string TextLine(const TPortFacts& Port) {
     std::string Line = "COM" + std::to_string(Port.Number) + "  " + DeviceSummary(Port.Info);
     if (!Port.Info.Serial.empty()) Line += ", serial number " + Port.Info.Serial;
     std::vector<std::string> States;
-    if (!Port.Holders.Holders.empty()) States.push_back(InUseText(Port));
-    if (Port.Denied) States.push_back("no permission: " + app::PortAccessHint(*Port.Denied));
+    if (!Port.Holders.Holders.empty()) States.push_back(platform::HoldersPhrase(Port.Holders));
+    if (Port.Denied) States.push_back("no permission: " + platform::PortAccessHint(*Port.Denied));
     for (std::size_t I = 0; I < States.size(); ++I)
         Line += (I == 0 ? "  (" : "; ") + States[I] + (I + 1 == States.size() ? ")" : "");
     return Line + "\n";
@@ -71,7 +63,8 @@ QJsonObject JsonPort(const TPortFacts& Port) {
     }
     Object[QStringLiteral("in_use_by")] = Holders;
     Object[QStringLiteral("permission")] = !Port.Denied.has_value();
-    if (Port.Denied) Object[QStringLiteral("access_hint")] = Q(app::PortAccessHint(*Port.Denied));
+    if (Port.Denied)
+        Object[QStringLiteral("access_hint")] = Q(platform::PortAccessHint(*Port.Denied));
     return Object;
 }
 
@@ -88,7 +81,7 @@ TCliExit ListPorts(const TCliCommand& Command) {
         Port.Info = platform::DescribeDevice(Device);
         if (Port.Info.Present) {
             Port.Holders = platform::FindPortHolders(Device);
-            Port.Denied = app::DeniedDeviceAccess(Device);
+            Port.Denied = platform::DeniedDeviceAccess(Device);
         }
         Ports.push_back(std::move(Port));
     }

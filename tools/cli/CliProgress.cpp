@@ -7,7 +7,8 @@ namespace vaultix::cli {
 
 TCliProgress::TCliProgress(std::FILE* Out, bool Terminal) : FOut(Out), FTerminal(Terminal) {}
 
-std::string TCliProgress::Describe(const TProgressState& State, double BytesPerSecond) {
+std::string TCliProgress::Describe(const TProgressState& State) {
+    const double BytesPerSecond = State.BytesPerSecond;
     std::string Text;
     if (State.Blocks && State.Block > 0) Text = "Block " + std::to_string(State.Block) + ":  ";
     Text += std::to_string(State.UnitDone) + " of " + std::to_string(State.UnitSize) + " bytes";
@@ -28,19 +29,12 @@ std::string TCliProgress::Bar(const TProgressState& State) {
 }
 
 void TCliProgress::Show(const TProgressState& State, TCliClock::time_point Now) {
-    if (State.Total > 0 && !FMoved) {
-        FMoved = true;
-        FFirstMove = Now;
-    }
-    // The rate since the first byte; a fraction of a second says nothing yet.
-    const double Seconds = std::chrono::duration<double>(Now - FFirstMove).count();
-    const double Rate = FMoved && Seconds >= 0.5 ? double(State.Total) / Seconds : 0.0;
     const bool UnitComplete = State.UnitSize > 0 && State.UnitDone >= State.UnitSize;
     const bool Moved = State.Total != FLastTotal || FLastText.empty();
     if (FTerminal) {
         if (!Moved && Now - FLastShown < std::chrono::seconds(1)) return;
         if (!UnitComplete && Now - FLastShown < BarRefresh) return;
-        const std::string Text = Bar(State) + "  " + Describe(State, Rate);
+        const std::string Text = Bar(State) + "  " + Describe(State);
         if (Text == FLastText) return;
         // Back to the line's start, the new text, and the rest of the old one cleared.
         Write("\r" + Text + "\x1b[K");
@@ -49,7 +43,7 @@ void TCliProgress::Show(const TProgressState& State, TCliClock::time_point Now) 
     } else {
         if (!Moved) return;
         if (!UnitComplete && Now - FLastShown < LineInterval) return;
-        const std::string Text = Describe(State, Rate);
+        const std::string Text = Describe(State);
         if (Text == FLastText) return;
         Write(Text + "\n");
         FLastText = Text;

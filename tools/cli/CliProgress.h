@@ -9,18 +9,13 @@
 #include <cstdio>
 #include <string>
 
+#include "transfer/TransferDriver.h"
+
 namespace vaultix::cli {
 
 using TCliClock = std::chrono::steady_clock;
 
-struct TProgressState {
-    bool Sending = false;
-    bool Blocks = false;        // all models, block by block
-    std::uint32_t Block = 0;    // the block in progress, from 1; 0 before the first byte
-    std::uint32_t UnitDone = 0; // bytes of the unit in progress
-    std::uint32_t UnitSize = 0;
-    std::uint64_t Total = 0; // bytes of the whole transfer so far
-};
+using TProgressState = transfer::TTransferProgress;
 
 class TCliProgress {
 public:
@@ -35,7 +30,7 @@ public:
     void Finish();
 
     // The text of one report: "Block 2:  512 of 1024 bytes, 400 bytes/s".
-    static std::string Describe(const TProgressState& State, double BytesPerSecond);
+    static std::string Describe(const TProgressState& State);
     // The bar: "[###########-------------------]".
     static std::string Bar(const TProgressState& State);
 
@@ -48,8 +43,6 @@ private:
     std::string FLastText;
     TCliClock::time_point FLastShown{};
     std::uint64_t FLastTotal = 0;
-    TCliClock::time_point FFirstMove{};
-    bool FMoved = false;
 };
 
 } // namespace vaultix::cli

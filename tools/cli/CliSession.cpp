@@ -19,8 +19,6 @@ TCliSession::TCliSession(const TCliCommand& Command)
     : FCommand(Command), FWindow(FIdle, Command.TxRow), FProgress(stderr, ::isatty(2) != 0) {
     FServices.Install();
     FWindow.Attach(FEngine);
-    std::error_code Error;
-    FBackupExisted = std::filesystem::exists(Command.Files.front(), Error);
 }
 
 TCliSession::~TCliSession() {
@@ -65,12 +63,12 @@ TCliExit TCliSession::Run() {
         }
         Stop(std::nullopt);
     });
-    FWatch.Start(FEngine.Sending, PortTitle(FPort, FCommand.Port), TCliClock::now());
+    FDriver.Begin(FCommand.Port);
     FIdle.SetIdleHandler([this](bool& Done) { Step(Done); });
     if (FSignals.Requested()) {
         Stop(std::nullopt);
     } else {
-        ShowProgress();
+        TransferMoved(FDriver.Progress(), FDriver.Hint());
         FLoop.exec();
     }
     FIdle.SetIdleHandler({});
@@ -97,69 +95,22 @@ void TCliSession::LetOutputReachTheLine() {
 void TCliSession::Step(bool& Done) {
     Done = false;
     if (FEnded) return;
-    if (FPort.DeviceGone()) {
-        Stop(PortTitle(FPort, FCommand.Port) +
-             " has gone away: its cable was pulled or its adapter unplugged.");
-        return;
-    }
     try {
-        FEngine.TransferIdle(Done);
+        // The idle heartbeat keeps the progress and the hints going while nothing moves.
+        FDriver.Step(Done);
     } catch (const std::exception& Error) {
         Stop(OneLine(Error.what()));
-        return;
     }
-    if (!FEngine.Running()) {
-        EndLoop();
-        return;
-    }
-    // The loop sleeps through the bytes before those the next step can act on; the idle
-    // heartbeat keeps the progress and the hints going meanwhile.
-    FPort.SetInputWakeLevel(FEngine.InputWanted());
-    ShowProgress();
 }
 
-TProgressState TCliSession::ProgressState() {
-    TProgressState State;
-    State.Sending = FEngine.Sending;
-    State.Blocks = !FEngine.Sending && FEngine.AllModels;
-    State.UnitSize = FEngine.TransferSize;
-    if (State.Sending) {
-        const std::uint16_t Queued = FPort.OutputCount();
-        State.UnitDone = FEngine.Count > Queued ? FEngine.Count - Queued : 0;
-        State.Total = State.UnitDone;
-        return State;
-    }
-    std::uint64_t Stored = 0;
-    try {
-        if (FEngine.DataFile.IsOpen()) Stored = FEngine.DataFile.Length();
-    } catch (...) {
-    }
-    // Bytes waiting while a block header is due are the header, not data.
-    const std::uint32_t Missing =
-        State.UnitSize - std::min<std::uint32_t>(FEngine.Count, State.UnitSize);
-    const std::uint32_t Waiting =
-        FEngine.AwaitHeader ? 0 : std::min<std::uint32_t>(FPort.InputCount(), Missing);
-    State.Total = Stored + Waiting;
-    if (State.Blocks && State.UnitSize > 0) {
-        State.Block =
-            static_cast<std::uint32_t>((State.Total + State.UnitSize - 1) / State.UnitSize);
-        State.UnitDone = static_cast<std::uint32_t>(
-            State.Total - std::uint64_t{State.Block == 0 ? 0 : State.Block - 1} * State.UnitSize);
-    } else {
-        State.UnitDone =
-            static_cast<std::uint32_t>(std::min<std::uint64_t>(State.Total, State.UnitSize));
-    }
-    return State;
-}
-
-void TCliSession::ShowProgress() {
+void TCliSession::TransferMoved(const transfer::TTransferProgress& Progress,
+                                const std::string& Hint) {
     const TCliClock::time_point Now = TCliClock::now();
-    FProgress.Show(ProgressState(), Now);
-    ShowHint(Now);
+    FProgress.Show(Progress, Now);
+    ShowHint(Hint, Now);
 }
 
-void TCliSession::ShowHint(TCliClock::time_point Now) {
-    const std::string Hint = FWatch.Hint(FEngine.BytesMoved(), FEngine.OutOfStep(), Now);
+void TCliSession::ShowHint(const std::string& Hint, TCliClock::time_point Now) {
     if (Hint.empty()) {
         FHintShown.clear();
         return;
@@ -183,7 +134,7 @@ void TCliSession::Stop(std::optional<std::string> Reason) {
     }
     // Cancel deletes a save's new content and leaves the files of the chosen name alone.
     try {
-        FEngine.AbortBtnClick();
+        FDriver.Cancel();
     } catch (const std::exception& Error) {
         if (!FFailure) FFailure = OneLine(Error.what());
     }
@@ -199,7 +150,8 @@ void TCliSession::EndLoop() {
 std::string TCliSession::FilesLeftText() const {
     if (FEngine.Sending)
         return "The transmitter got part of the backup only: restore it once more.";
-    if (FBackupExisted) return "The earlier backup " + FCommand.Files.front() + " stays as it was.";
+    if (FDriver.BackupExisted())
+        return "The earlier backup " + FCommand.Files.front() + " stays as it was.";
     return "Nothing was saved.";
 }
 

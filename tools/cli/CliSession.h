@@ -11,9 +11,9 @@
 #include "tools/cli/CliProgress.h"
 #include "tools/cli/CliSignals.h"
 #include "tools/cli/CliWindow.h"
+#include "transfer/TransferDriver.h"
 #include "transfer/TransferEngine.h"
 #include "transfer/TransferPort.h"
-#include "transfer/TransferWatch.h"
 
 #include <QEventLoop>
 
@@ -23,7 +23,7 @@
 
 namespace vaultix::cli {
 
-class TCliSession {
+class TCliSession final : public transfer::TTransferFace {
 public:
     // An application object must exist.
     explicit TCliSession(const TCliCommand& Command);
@@ -34,7 +34,7 @@ public:
     // Opens the command's port; raises ECliFailure with cePortOpen when it cannot.
     void OpenPort();
     serial::TOxComPort& Port() { return FPort; }
-    transfer::TTransferEngine& Engine() { return FEngine; }
+    transfer::TTransferDriver& Driver() { return FDriver; }
     bool StopRequested() const { return FSignals.Requested(); }
 
     // Waits for the user to press Enter; false when standard input ended or Ctrl-C came first.
@@ -49,12 +49,15 @@ public:
     static constexpr std::chrono::seconds OutputDrainLimit{3};
     static constexpr std::chrono::milliseconds FarEndGrace{200};
 
+    void TransferMoved(const transfer::TTransferProgress& Progress,
+                       const std::string& Hint) override;
+    void TransferPortGone(const std::string& Text) override { Stop(Text); }
+    void TransferEnded() override { EndLoop(); }
+
 private:
     void Step(bool& Done);
     void LetOutputReachTheLine();
-    void ShowProgress();
-    void ShowHint(TCliClock::time_point Now);
-    TProgressState ProgressState();
+    void ShowHint(const std::string& Hint, TCliClock::time_point Now);
     // Ends the transfer the way Cancel does: by the user, or for Reason.
     void Stop(std::optional<std::string> Reason);
     void EndLoop();
@@ -69,17 +72,16 @@ private:
     transfer::TTransferPortOf<serial::TOxComPort> FLink{FPort};
     TCliWindow FWindow;
     transfer::TTransferEngine FEngine{FLink, FWindow};
+    transfer::TTransferDriver FDriver{FEngine, FPort, *this};
     TCliProgress FProgress;
     // What to check when nothing moves, the same words as the window's; told again every
     // HintRepeat while it lasts.
-    transfer::TTransferWatch FWatch;
     std::string FHintShown;
     TCliClock::time_point FHintShownAt{};
     static constexpr std::chrono::seconds HintRepeat{10};
     TStopSignals FSignals;
     QEventLoop FLoop;
     bool FEnded = false;
-    bool FBackupExisted = false;
     bool FCancelled = false;
     std::optional<std::string> FFailure;
 };

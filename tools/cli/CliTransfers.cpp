@@ -46,13 +46,17 @@ TCliExit SaveBackup(const TCliCommand& Command) {
         } else if (const auto Existing = transfer::LoadDescription(Name)) {
             Description = *Existing;
         }
-        Session.Engine().StageDescription(Name, Description);
-        Session.Engine().PrepareReceive(Name, Unit, ByBlocks);
+        transfer::TTransferPlan Plan;
+        Plan.File = Name;
+        Plan.UnitSize = Unit;
+        Plan.AllModels = ByBlocks;
+        Plan.Memo = Description;
+        Session.Driver().Prepare(Plan);
     } catch (const platform::Exception& Error) {
         RaiseFileFailure(Name, Error);
     }
     Say("Now let your transmitter send data. (Ctrl-C cancels.)");
-    Session.Engine().Start();
+    Session.Driver().Start();
     return Session.Run();
 }
 
@@ -92,11 +96,18 @@ TCliExit RestoreBackup(const TCliCommand& Command) {
         }
     }
     try {
-        Session.Engine().PrepareSend(Name, Unit, Picked, Picked, Skip);
+        transfer::TTransferPlan Plan;
+        Plan.Sending = true;
+        Plan.File = Name;
+        Plan.UnitSize = Unit;
+        Plan.AllModels = Picked;
+        Plan.FromChooser = Picked;
+        Plan.SkipUnits = Skip;
+        Session.Driver().Prepare(Plan);
     } catch (const platform::Exception& Error) {
         RaiseFileFailure(Name, Error);
     }
-    Session.Engine().Start();
+    Session.Driver().Start();
     return Session.Run();
 }
 

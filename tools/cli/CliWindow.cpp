@@ -1,7 +1,6 @@
 #include "tools/cli/CliWindow.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
+#include "transfer/TransferDriver.h"
 
 namespace vaultix::cli {
 
@@ -24,9 +23,7 @@ void TCliWindow::StopTimer() {
 
 bool TCliWindow::ProcessMessages() {
     if (FEnded) return false;
-    // The pause belongs to the running step: the idle handler must not run inside it.
-    platform::TIdleSuspension Suspended(FIdle);
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    transfer::TTransferDriver::PumpMessages(FIdle);
     return !FEnded;
 }
 

@@ -1,7 +1,7 @@
 // vaultix-sim: a simulated transmitter on a pseudo-terminal (or a serial device).
 
-#include "tools/simulator/SimCommandLine.h"
-#include "tools/simulator/TxSimulator.h"
+#include "simulator/SimCommandLine.h"
+#include "simulator/TxSimulator.h"
 #include "transfer/TxTypes.h"
 
 #include <csignal>

@@ -4,7 +4,7 @@
 #include "ScreenFixture.h"
 
 #include "tests/support/PtyPair.h"
-#include "tools/simulator/ModelImages.h"
+#include "simulator/ModelImages.h"
 #include "transfer/BackupFiles.h"
 #include "transfer/DescriptionFile.h"
 #include "transfer/TransferEngine.h"

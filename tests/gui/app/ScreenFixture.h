@@ -8,7 +8,7 @@
 #include "platform/ComPortMap.h"
 #include "platform/IdleDriver.h"
 #include "serial/ComPort.h"
-#include "tools/simulator/TxSimulator.h"
+#include "simulator/TxSimulator.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -188,7 +188,7 @@ TEST_F(ScreenTest, APortThatCannotOpenIsReportedAndLeavesTheActionsDisabled) {
     // The message waits until the window shows, and the port line says what to do.
     EXPECT_TRUE(Messages.empty());
     const std::string Missing =
-        (Dir / "no-such-device").string() + " (COM1) is not present: plug the adapter in.";
+        "COM1 (" + (Dir / "no-such-device").string() + ") is not present: plug the adapter in.";
     EXPECT_EQ(S.ComDeviceLabel->text().toStdString(), Missing + " Or pick another port.");
     S.show();
     ASSERT_TRUE(RunUntil([&] { return !Messages.empty(); }));

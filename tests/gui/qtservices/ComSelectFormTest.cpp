@@ -1,6 +1,6 @@
 // The "Select Port" dialog over pseudo-terminals mapped to COM numbers.
 
-#include "serial/ComSelectForm.h"
+#include "app/ComSelectForm.h"
 #include "platform/ComPortMap.h"
 #include "platform/SerialDevice.h"
 #include "tests/gui/qtservices/QtTestSupport.h"
@@ -18,7 +18,7 @@
 
 using namespace vaultix::platform;
 using namespace vaultix::qttest;
-using namespace vaultix::serial;
+using namespace vaultix::app;
 using vaultix::testsupport::TPtyPair;
 
 namespace {

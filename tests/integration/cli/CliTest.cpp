@@ -3,8 +3,8 @@
 
 #include "CliProcess.h"
 
+#include "simulator/TxSimulator.h"
 #include "tests/support/PtyPair.h"
-#include "tools/simulator/TxSimulator.h"
 #include "transfer/DescriptionFile.h"
 #include "transfer/TxTypes.h"
 
@@ -286,6 +286,10 @@ TEST_F(CliTest, ListDiffExtractAndJoinWorkModelByModel) {
     R = RunCli({"list", "--type", "mc22", Dir / "short.a22"});
     EXPECT_EQ(R.Status, 1);
     EXPECT_NE(R.Err.find("FileSize does not match type of TX."), std::string::npos) << R.Err;
+    // A type goes by its everyday name or its code, in any case, with or without the dash.
+    WriteImage(Dir / "one.m18", simulator::MakeModelSeries(transfer::TxTypes[Mc18], 1, 1));
+    for (const char* Type : {"MC-18", "mc18", "Mc18"})
+        EXPECT_EQ(RunCli({"list", "--type", Type, Dir / "one.m18"}).Status, 0) << Type;
 
     R = RunCli({"diff", "--type", "mc22", Dir / "a.a22", Dir / "a.a22"});
     EXPECT_EQ(R.Status, 0) << R.Err;
@@ -362,10 +366,10 @@ TEST_F(CliTest, PortsThatCannotOpenAndWrongCommandLinesSayWhy) {
                     Program)
             .Wait();
     EXPECT_EQ(R.Status, 3);
-    EXPECT_NE(R.Err.find("COM8 (/dev/ttyVaultixGone) does not exist"), std::string::npos) << R.Err;
+    EXPECT_NE(R.Err.find("COM8 (/dev/ttyVaultixGone) is not present"), std::string::npos) << R.Err;
     R = RunCli({"save", "--type", "mc22", "--port", "/dev/ttyVaultixGone", Dir / "y.m22"});
     EXPECT_EQ(R.Status, 3);
-    EXPECT_NE(R.Err.find("/dev/ttyVaultixGone does not exist"), std::string::npos) << R.Err;
+    EXPECT_NE(R.Err.find("/dev/ttyVaultixGone is not present"), std::string::npos) << R.Err;
     EXPECT_FALSE(fs::exists(Dir / "y.m22"));
 
     for (const std::vector<std::string>& Wrong :

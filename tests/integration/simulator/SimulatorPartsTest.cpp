@@ -1,9 +1,9 @@
 // The simulator's pieces without a line: schedule, images, command line and option checks.
 
-#include "tools/simulator/LinePacer.h"
-#include "tools/simulator/ModelImages.h"
-#include "tools/simulator/SimCommandLine.h"
-#include "tools/simulator/SimPlan.h"
+#include "simulator/LinePacer.h"
+#include "simulator/ModelImages.h"
+#include "simulator/SimCommandLine.h"
+#include "simulator/SimPlan.h"
 #include "transfer/Cp1252.h"
 #include "transfer/TxTypes.h"
 

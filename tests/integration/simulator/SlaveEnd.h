@@ -1,7 +1,7 @@
 #pragma once
 // The application's end of the simulator's pseudo-terminal, reduced to plain reads and writes.
 
-#include "tools/simulator/TxSimulator.h"
+#include "simulator/TxSimulator.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // An opened scripted device with the in-process notification services installed, so that
 // every message a test causes is recorded.
 
-#include "ScriptedDevice.h"
+#include "tests/support/ScriptedDevice.h"
 
 #include "platform/NotifyServices.h"
 

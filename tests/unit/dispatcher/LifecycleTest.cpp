@@ -1,4 +1,4 @@
-#include "ScriptedDevice.h"
+#include "tests/support/ScriptedDevice.h"
 
 #include "serial/ResultCodes.h"
 #include "serial/SystemErrorCodes.h"

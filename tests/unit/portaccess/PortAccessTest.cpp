@@ -12,9 +12,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/PortAccess.h"
+#include "platform/PortAccess.h"
+#include "platform/PortDiagnosis.h"
 
-namespace vaultix::app {
+namespace vaultix::platform {
 namespace {
 
 namespace fs = std::filesystem;
@@ -117,4 +118,4 @@ TEST_F(PortAccess, AdviceIsGivenOnlyForADeviceThisProcessMayNotUse) {
 }
 
 } // namespace
-} // namespace vaultix::app
+} // namespace vaultix::platform

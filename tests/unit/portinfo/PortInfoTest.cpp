@@ -2,6 +2,7 @@
 // tree, and the processes holding a device, found in a proc tree. Both trees are built here.
 
 #include "platform/PortInfo.h"
+#include "platform/PortDiagnosis.h"
 #include "platform/PortHolders.h"
 
 #include <gtest/gtest.h>

@@ -28,54 +28,59 @@ protected:
     std::filesystem::path Target;
 };
 
-TEST_F(Ending, CancelWhileReceivingKeepsThePreviousBackupAndTheDescription) {
-    const TBytes Previous = ModelMemory(2, "OLD", 1);
-    WriteAll(Dir / "club.m22", Previous);
-    WriteDescriptionFile(DescriptionFileName(Dir / "club.m22"), "my club");
-    StartSave();
-    Port.Receive(TBytes(600, 5));
-    Step();
+// Cancel ends a save, a restore, or a flow whose transfer never started; the files of the chosen
+// name stay as they were in every case.
+TEST_F(Ending, CancelEndsAnyTransferAndKeepsTheBackup) {
+    {
+        SCOPED_TRACE("a save, over an earlier backup and without one");
+        const TBytes Previous = ModelMemory(2, "OLD", 1);
+        WriteAll(Dir / "club.m22", Previous);
+        WriteDescriptionFile(DescriptionFileName(Dir / "club.m22"), "my club");
+        StartSave();
+        Port.Receive(TBytes(600, 5));
+        Step();
 
-    Engine.AbortBtnClick();
-    EXPECT_FALSE(Engine.Running());
-    EXPECT_EQ(Engine.Outcome(), toCancelled);
-    EXPECT_EQ(ReadAll(Target), Previous);
-    EXPECT_EQ(Dir.Entries(), (std::vector<std::string>{"club.m22", "club.m22.dsc"}));
-    EXPECT_EQ(Window.Messages,
-              std::vector<std::string>{
-                  "Transfer interrupted by user!\rIncomplete data file has been deleted."});
-    EXPECT_EQ(Window.Idle, ihMonitorIdle);
-    EXPECT_EQ(Window.Page(), npButtons);
-    EXPECT_EQ(Port.Input.size(), 600u) << "Cancel discards no port buffer";
+        Engine.AbortBtnClick();
+        EXPECT_FALSE(Engine.Running());
+        EXPECT_EQ(Engine.Outcome(), toCancelled);
+        EXPECT_EQ(ReadAll(Target), Previous);
+        EXPECT_EQ(Dir.Entries(), (std::vector<std::string>{"club.m22", "club.m22.dsc"}));
+        EXPECT_EQ(Window.Messages,
+                  std::vector<std::string>{
+                      "Transfer interrupted by user!\rIncomplete data file has been deleted."});
+        EXPECT_EQ(Window.Idle, ihMonitorIdle);
+        EXPECT_EQ(Window.Page(), npButtons);
+        EXPECT_EQ(Port.Input.size(), 600u) << "Cancel discards no port buffer";
 
-    // Without an earlier backup nothing of the name is left behind.
-    StartSave("fresh.m22");
-    Engine.AbortBtnClick();
-    EXPECT_FALSE(std::filesystem::exists(Dir / "fresh.m22"));
-    EXPECT_EQ(Dir.Entries().size(), 2u);
-}
-
-TEST_F(Ending, CancelWhileSendingIsSilentAndLeavesTheBackup) {
-    const TBytes Model = ModelMemory(2, "GLIDER", 12);
-    StartRestore(Model);
-    Step();
-    Port.Drain();
-    Step();
-    Engine.AbortBtnClick();
-    EXPECT_FALSE(Engine.Running());
-    EXPECT_TRUE(Window.Messages.empty());
-    EXPECT_EQ(ReadAll(Target), Model);
-    EXPECT_FALSE(Engine.DataFile.IsOpen());
-    EXPECT_EQ(Window.Page(), npButtons);
-}
-
-TEST_F(Ending, CancelWithoutARunningTransferOnlyLeavesThePage) {
-    // A flow that failed after showing the transfer page leaves it with Cancel.
-    Engine.CreateDataFile(Dir / "club.m22");
-    Engine.AbortBtnClick();
-    EXPECT_TRUE(Window.Messages.empty());
-    EXPECT_EQ(Window.Page(), npButtons);
-    EXPECT_TRUE(Dir.Entries().empty());
+        StartSave("fresh.m22");
+        Engine.AbortBtnClick();
+        EXPECT_FALSE(std::filesystem::exists(Dir / "fresh.m22"));
+        EXPECT_EQ(Dir.Entries().size(), 2u);
+        Window.Messages.clear();
+    }
+    {
+        SCOPED_TRACE("a restore: silent");
+        const TBytes Model = ModelMemory(2, "GLIDER", 12);
+        StartRestore(Model);
+        Step();
+        Port.Drain();
+        Step();
+        Engine.AbortBtnClick();
+        EXPECT_FALSE(Engine.Running());
+        EXPECT_TRUE(Window.Messages.empty());
+        EXPECT_EQ(ReadAll(Target), Model);
+        EXPECT_FALSE(Engine.DataFile.IsOpen());
+        EXPECT_EQ(Window.Page(), npButtons);
+    }
+    {
+        SCOPED_TRACE("a flow that failed after showing the transfer page");
+        const std::vector<std::string> Before = Dir.Entries();
+        Engine.CreateDataFile(Dir / "other.m22");
+        Engine.AbortBtnClick();
+        EXPECT_TRUE(Window.Messages.empty());
+        EXPECT_EQ(Window.Page(), npButtons);
+        EXPECT_EQ(Dir.Entries(), Before);
+    }
 }
 
 TEST_F(Ending, StopKeepsEveryByteReceivedIncludingThoseWaiting) {

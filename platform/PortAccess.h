@@ -1,13 +1,12 @@
 #pragma once
-// Why a serial device may not open for this user, in words a Linux user can act on: serial
-// devices belong to a group (usually "dialout"), and the members of that group may open them.
-// Joining the group helps only when the group may read and write the device and is not root's
-// own; otherwise only the administrator can grant access.
+// Who owns a serial device and whether this user may open it: serial devices belong to a group
+// (usually "dialout"), and the members of that group may open them. The words that tell the
+// user what to do about it are the port diagnosis's (PortDiagnosis.h).
 
 #include <optional>
 #include <string>
 
-namespace vaultix::app {
+namespace vaultix::platform {
 
 // Who owns a device and what its permission bits allow, as the file system states it.
 struct TDeviceAccess {
@@ -25,8 +24,4 @@ std::optional<TDeviceAccess> DeviceAccess(const std::string& DevicePath);
 // otherwise (no such device, access granted, or root).
 std::optional<TDeviceAccess> DeniedDeviceAccess(const std::string& DevicePath);
 
-// The line that tells the user how to get access to a device owned as Access says. Depends on
-// nothing but Access.
-std::string PortAccessHint(const TDeviceAccess& Access);
-
-} // namespace vaultix::app
+} // namespace vaultix::platform

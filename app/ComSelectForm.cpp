@@ -1,4 +1,4 @@
-#include "serial/ComSelectForm.h"
+#include "app/ComSelectForm.h"
 
 #include "platform/ComPortMap.h"
 #include "platform/PortInfo.h"
@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QString>
 
-namespace vaultix::serial {
+namespace vaultix::app {
 
 namespace {
 
@@ -136,4 +136,10 @@ void TComSelectForm::reject() {
     done(mrCancel);
 }
 
-} // namespace vaultix::serial
+std::uint16_t PromptWithComSelectForm() {
+    // Owned by the application: no parent, centred on the screen; gone again in every case.
+    TComSelectForm Form;
+    return Form.ShowModal() == mrOk ? Form.SelectedPort() : 0;
+}
+
+} // namespace vaultix::app

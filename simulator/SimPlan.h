@@ -2,7 +2,7 @@
 // The bytes a run moves, fixed before the simulator thread starts: the images to send, or the
 // image a restore is checked against.
 
-#include "tools/simulator/SimOptions.h"
+#include "simulator/SimOptions.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,10 +2,10 @@
 // One run of the simulated transmitter, from the first byte to the end of the linger time.
 // Lives on the simulator's thread; only the counters in TSimProgress are shared.
 
-#include "tools/simulator/LinePacer.h"
-#include "tools/simulator/SimLine.h"
-#include "tools/simulator/SimOptions.h"
-#include "tools/simulator/SimPlan.h"
+#include "simulator/LinePacer.h"
+#include "simulator/SimLine.h"
+#include "simulator/SimOptions.h"
+#include "simulator/SimPlan.h"
 
 #include <array>
 #include <atomic>

@@ -13,7 +13,7 @@ class QFrame;
 class QLabel;
 class QPushButton;
 
-namespace vaultix::serial {
+namespace vaultix::app {
 
 // How a modal dialog was closed.
 enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3 };
@@ -49,4 +49,8 @@ private:
     void ShowDevice(int Index);
 };
 
-} // namespace vaultix::serial
+// Shows the dialog modally as the port component's way of asking for a port (see
+// serial::SetPortPrompt) and gives its choice: 0 unless ended with OK.
+std::uint16_t PromptWithComSelectForm();
+
+} // namespace vaultix::app

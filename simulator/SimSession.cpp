@@ -1,4 +1,4 @@
-#include "tools/simulator/SimSession.h"
+#include "simulator/SimSession.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // This file isolates the kernel's termios2 declarations, which clash with the C library's
 // <termios.h>; termios2 is the only way to set a speed such as 4000 baud.
 
-#include "tools/simulator/DeviceLineSetup.h"
+#include "simulator/DeviceLineSetup.h"
 
 #include <asm/termbits.h>
 #include <cerrno>

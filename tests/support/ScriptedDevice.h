@@ -1,8 +1,9 @@
 #pragma once
-// An in-memory device under the real dispatcher: the test scripts the bytes waiting, the error
-// word, the modem lines and the settings record, and reads back what was written, purged and
-// escaped. Only the device operations are supplied here; the threads do nothing, so tests drive
-// the dispatch passes themselves.
+// An in-memory device under the real dispatcher, for the dispatcher's tests and, owned by a port
+// component, for the component's: the test scripts the bytes waiting, the error word, the modem
+// lines and the settings record, and reads back what was written, purged and escaped. Only the
+// device operations are supplied here; the threads do nothing, so tests drive the dispatch
+// passes themselves.
 
 #include "serial/Dispatcher.h"
 
@@ -15,7 +16,8 @@ namespace vaultix::serial::testing {
 
 class TScriptedDevice : public TOxBaseDispatcher {
 public:
-    TScriptedDevice();
+    // Owner: the port component whose notification window finds it through this device.
+    explicit TScriptedDevice(TOxCustomComPort* Owner = nullptr);
     ~TScriptedDevice() override;
 
     // Opens with this system's line (4800 8E2), queue sizes 51200 / OutSize and DTR, RTS on.
@@ -37,7 +39,7 @@ public:
 
     // ---- Failures to inject -------------------------------------------------------------
     std::int32_t OpenResult = 3; // a handle, or -1 / -8
-    int OpenErrno = 0;
+    int OpenErrno = 0;           // given to the dispatcher; alone, it fails the open with -1
     bool SetupQueuesOk = true;
     std::int32_t EscapeResult = 0;
     // When non-zero, QueueOutput takes only this many bytes and reports a failure.
@@ -56,6 +58,8 @@ public:
     };
     TCalls Calls();
     void ClearCalls();
+    // The device name the last open was given.
+    std::string OpenedName() const;
 
     // ---- Dispatcher internals the tests look at -----------------------------------------
     using TOxBaseDispatcher::CheckInputTriggers;
@@ -119,7 +123,9 @@ protected:
     std::uint32_t ReadModemLevels() override;
 
 private:
-    std::mutex DeviceLock; // guards everything below; taken last, never across a dispatcher call
+    // Guards everything below; taken last, never across a dispatcher call.
+    mutable std::mutex DeviceLock;
+    std::string Name;
     std::deque<std::uint8_t> Waiting;
     std::uint32_t ErrorWord = 0;
     std::uint32_t ModemLevels = 0;

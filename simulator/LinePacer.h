@@ -4,7 +4,7 @@
 // Bytes are scheduled against a fixed origin, never "sleep one byte time after each write":
 // a late wake-up is caught up by the next bytes instead of adding up over a long run.
 
-#include "tools/simulator/SimLine.h"
+#include "simulator/SimLine.h"
 
 #include <chrono>
 #include <cstdint>

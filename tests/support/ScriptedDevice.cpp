@@ -1,4 +1,4 @@
-#include "ScriptedDevice.h"
+#include "tests/support/ScriptedDevice.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,7 +7,7 @@ namespace vaultix::serial::testing {
 
 using namespace vaultix::platform;
 
-TScriptedDevice::TScriptedDevice() : TOxBaseDispatcher(nullptr) {}
+TScriptedDevice::TScriptedDevice(TOxCustomComPort* Owner) : TOxBaseDispatcher(Owner) {}
 
 TScriptedDevice::~TScriptedDevice() {
     Shutdown();
@@ -66,6 +66,11 @@ void TScriptedDevice::Pass(std::uint32_t Mask) {
 TScriptedDevice::TCalls TScriptedDevice::Calls() {
     std::lock_guard lock(DeviceLock);
     return Record;
+}
+
+std::string TScriptedDevice::OpenedName() const {
+    std::lock_guard lock(DeviceLock);
+    return Name;
 }
 
 void TScriptedDevice::ClearCalls() {
@@ -156,8 +161,16 @@ void TScriptedDevice::StopThreads() {
     ++Record.StopThreads;
 }
 
-std::int32_t TScriptedDevice::OpenDeviceHandle(const std::string&, std::uint32_t, std::uint32_t) {
-    if (OpenResult < 0) errno = OpenErrno;
+std::int32_t TScriptedDevice::OpenDeviceHandle(const std::string& DeviceName, std::uint32_t,
+                                               std::uint32_t) {
+    {
+        std::lock_guard lock(DeviceLock);
+        Name = DeviceName;
+    }
+    if (OpenResult < 0 || OpenErrno != 0) {
+        errno = OpenErrno;
+        return OpenResult < 0 ? OpenResult : -1;
+    }
     return OpenResult;
 }
 

@@ -10,10 +10,10 @@
 //     auto result = sim.Wait(10s);      // nullopt while still running
 //     sim.Stop();                       // prompt, also in the middle of a wait
 
-#include "tools/simulator/SimLine.h"
-#include "tools/simulator/SimOptions.h"
-#include "tools/simulator/SimPlan.h"
-#include "tools/simulator/SimSession.h"
+#include "simulator/SimLine.h"
+#include "simulator/SimOptions.h"
+#include "simulator/SimPlan.h"
+#include "simulator/SimSession.h"
 
 #include <condition_variable>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "tools/simulator/LinePacer.h"
+#include "simulator/LinePacer.h"
 
 #include <limits>
 #include <stdexcept>

@@ -1,6 +1,6 @@
-#include "tools/simulator/SimLine.h"
+#include "simulator/SimLine.h"
 
-#include "tools/simulator/DeviceLineSetup.h"
+#include "simulator/DeviceLineSetup.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 #pragma once
 // What the simulated transmitter does, and what it reports afterwards.
 
-#include "tools/simulator/ModelImages.h"
+#include "simulator/ModelImages.h"
 
 #include <chrono>
 #include <cstddef>

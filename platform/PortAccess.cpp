@@ -1,14 +1,13 @@
-#include "app/PortAccess.h"
+#include "platform/PortAccess.h"
 
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <vector>
 
-namespace vaultix::app {
+namespace vaultix::platform {
 
 namespace {
 
@@ -35,13 +34,6 @@ std::string GroupName(gid_t Id) {
     return std::to_string(Id);
 }
 
-// Joining the group gives access only when the group may read and write. Root's own group is
-// never one to join for a port: its members are administrators.
-bool JoiningTheGroupHelps(const TDeviceAccess& Access) {
-    constexpr unsigned GroupReadWrite = S_IRGRP | S_IWGRP;
-    return Access.GroupId != 0 && (Access.Mode & GroupReadWrite) == GroupReadWrite;
-}
-
 } // namespace
 
 std::optional<TDeviceAccess> DeviceAccess(const std::string& DevicePath) {
@@ -58,16 +50,4 @@ std::optional<TDeviceAccess> DeniedDeviceAccess(const std::string& DevicePath) {
     return DeviceAccess(DevicePath);
 }
 
-std::string PortAccessHint(const TDeviceAccess& Access) {
-    if (JoiningTheGroupHelps(Access))
-        return "On Linux, only members of the group \"" + Access.Group +
-               "\" may use this port: run \"sudo usermod -aG " + Access.Group +
-               " $USER\" and log in again.";
-    char Mode[8];
-    std::snprintf(Mode, sizeof Mode, "%04o", Access.Mode & 07777u);
-    return "On Linux, only the administrator can give you access to this port (owner " +
-           Access.Owner + ", group " + Access.Group + ", mode " + Mode +
-           "): please ask the administrator of this computer.";
-}
-
-} // namespace vaultix::app
+} // namespace vaultix::platform

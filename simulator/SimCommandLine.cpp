@@ -1,4 +1,4 @@
-#include "tools/simulator/SimCommandLine.h"
+#include "simulator/SimCommandLine.h"
 
 #include "transfer/TxTypes.h"
 
@@ -12,14 +12,6 @@
 namespace vaultix::simulator {
 
 namespace {
-
-std::string Normalized(std::string_view Text) {
-    std::string out;
-    for (const char c : Text)
-        if (c != '-' && c != ' ' && c != '_')
-            out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-    return out;
-}
 
 // Decimal or 0x-hexadecimal, the whole text, at most Max.
 std::optional<unsigned long long> NumberOf(std::string_view Text, unsigned long long Max) {
@@ -67,14 +59,8 @@ private:
 } // namespace
 
 int FindTxType(std::string_view Name) {
-    const std::string wanted = Normalized(Name);
     if (const auto row = NumberOf(Name, transfer::TxTypeCount - 1)) return static_cast<int>(*row);
-    for (std::size_t row = 0; row < transfer::TxTypes.size(); ++row) {
-        const transfer::TTxInfo& type = transfer::TxTypes[row];
-        if (wanted == Normalized(type.Code) || wanted == Normalized(type.TxBoxEntry))
-            return static_cast<int>(row);
-    }
-    return -1;
+    return transfer::FindTxType(Name);
 }
 
 TSimCommand ParseCommandLine(std::span<const std::string_view> Args) {
@@ -100,7 +86,7 @@ TSimCommand ParseCommandLine(std::span<const std::string_view> Args) {
             options.TypeRow = FindTxType(name);
             if (options.TypeRow < 0)
                 throw std::invalid_argument("unknown transmitter type \"" + std::string(name) +
-                                            "\" (MC-18, MC-20, MC-22, MC-24, MX-22, Test)");
+                                            "\" (" + transfer::TxTypeNames(true) + ")");
         } else if (arg == "--send-one") {
             mode(TSimMode::smSendModel);
         } else if (arg == "--send-memory") {

@@ -1,4 +1,4 @@
-#include "tools/simulator/ModelImages.h"
+#include "simulator/ModelImages.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 // The command line of vaultix-sim, parsed into simulator options.
 
-#include "tools/simulator/SimOptions.h"
+#include "simulator/SimOptions.h"
 
 #include <span>
 #include <string>
@@ -18,9 +18,8 @@ struct TSimCommand {
     std::string OutputPath;    // a restore's bytes are stored here
 };
 
-// The row of transfer::TxTypes for a type name: its code ("mc22"), its list entry ("MC-22",
-// "ByteCount") or a familiar short form ("MC-20"), in any letter case, with or without the
-// dash; or the row number itself. -1 when nothing matches.
+// The row of transfer::TxTypes for a type's name as transfer::FindTxType takes it, or for the
+// row number itself. -1 when nothing matches.
 int FindTxType(std::string_view Name);
 
 // Args without the program name. Throws std::invalid_argument with a message for the user.

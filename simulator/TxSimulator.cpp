@@ -1,4 +1,4 @@
-#include "tools/simulator/TxSimulator.h"
+#include "simulator/TxSimulator.h"
 
 #include <chrono>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "tools/simulator/SimPlan.h"
+#include "simulator/SimPlan.h"
 
 #include "transfer/TxTypes.h"
 

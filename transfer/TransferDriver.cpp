@@ -1,0 +1,117 @@
+#include "transfer/TransferDriver.h"
+
+#include "platform/ComPortMap.h"
+#include "platform/IdleDriver.h"
+#include "platform/PortDiagnosis.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include <system_error>
+
+namespace vaultix::transfer {
+
+TTransferDriver::TTransferDriver(TTransferEngine& Engine, serial::TOxComPort& Port,
+                                 TTransferFace& Face)
+    : Engine(Engine), Port(Port), Face(Face) {}
+
+void TTransferDriver::Prepare(const TTransferPlan& Plan) {
+    std::error_code Error;
+    FBackupExisted = !Plan.Sending && std::filesystem::exists(Plan.File, Error);
+    if (Plan.Sending) {
+        Engine.PrepareSend(Plan.File, Plan.UnitSize, Plan.AllModels, Plan.FromChooser,
+                           Plan.SkipUnits);
+        return;
+    }
+    if (Plan.Memo) Engine.StageDescription(Plan.File, *Plan.Memo);
+    Engine.PrepareReceive(Plan.File, Plan.UnitSize, Plan.AllModels);
+}
+
+void TTransferDriver::Start() {
+    Engine.Start();
+}
+
+void TTransferDriver::Begin(std::string PortName) {
+    if (const int Number = platform::ParseComPortName(PortName); Number >= 0)
+        PortName = "COM" + std::to_string(Number);
+    FPortName = PortName;
+    FDevice = Port.DevicePath();
+    FPortTitle = platform::PortTitle(FPortName, FDevice);
+    FStranded = false;
+    FMoved = false;
+    FWatch.Start(Engine.Sending, FPortTitle, TTransferWatch::TClock::now());
+    Port.SetInputWakeLevel(WakeLevel());
+}
+
+void TTransferDriver::Step(bool& Done) {
+    Done = false;
+    // A transfer whose device went away waits for Cancel and is never taken up again: whatever
+    // the transmitter sends after a new start would not continue it.
+    if (FStranded || !Engine.Running()) return;
+    if (Port.DeviceGone()) {
+        FStranded = true;
+        Face.TransferPortGone(platform::ProblemText(platform::PortVanished(FPortName, FDevice)));
+        return;
+    }
+    Engine.TransferIdle(Done);
+    if (!Engine.Running()) {
+        Face.TransferEnded();
+        return;
+    }
+    Port.SetInputWakeLevel(WakeLevel());
+    Face.TransferMoved(Progress(), Hint());
+}
+
+void TTransferDriver::Cancel() {
+    Engine.AbortBtnClick();
+}
+
+void TTransferDriver::Stop() {
+    Engine.anhaltenClick();
+}
+
+std::uint32_t TTransferDriver::WakeLevel() const {
+    return Engine.InputWanted();
+}
+
+TTransferProgress TTransferDriver::Progress() {
+    TTransferProgress Figures;
+    Figures.Sending = Engine.Sending;
+    Figures.Blocks = !Engine.Sending && Engine.AllModels;
+    Figures.UnitSize = Engine.TransferSize;
+    Figures.UnitDone = Engine.UnitDone();
+    if (Figures.Blocks) Figures.Block = Engine.BlocksBegun();
+    if (Figures.Sending) {
+        Figures.Total = Figures.UnitDone;
+    } else {
+        std::uint64_t Stored = 0;
+        try {
+            if (Engine.DataFile.IsOpen()) Stored = Engine.DataFile.Length();
+        } catch (...) {
+        }
+        Figures.Total =
+            Stored + (Figures.UnitDone - std::min<std::uint32_t>(Figures.UnitDone, Engine.Count));
+    }
+    const TTransferWatch::TClock::time_point Now = TTransferWatch::TClock::now();
+    if (Figures.Total > 0 && !FMoved) {
+        FMoved = true;
+        FFirstMove = Now;
+    }
+    // A fraction of a second says nothing about the rate yet.
+    const double Seconds = std::chrono::duration<double>(Now - FFirstMove).count();
+    if (FMoved && Seconds >= 0.5) Figures.BytesPerSecond = double(Figures.Total) / Seconds;
+    return Figures;
+}
+
+std::string TTransferDriver::Hint() {
+    if (FStranded || !Engine.Running()) return {};
+    return FWatch.Hint(Engine.BytesMoved(), Engine.OutOfStep(), TTransferWatch::TClock::now());
+}
+
+void TTransferDriver::PumpMessages(platform::TIdleDriver& Idle) {
+    // The pause belongs to the running step: the idle handler must not run inside it.
+    platform::TIdleSuspension Suspended(Idle);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+} // namespace vaultix::transfer
