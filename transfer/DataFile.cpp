@@ -105,6 +105,14 @@ void SyncDirectoryOf(const std::filesystem::path& Name) {
     ::close(Handle);
 }
 
+// A backup is read from and written to regular files only. Anything else (a folder, a named
+// pipe, a device) is refused from its stat, before it is opened: opening a pipe blocks until a
+// writer comes, and opening a device may act on it.
+void RequireFileOrNothing(const std::filesystem::path& Name) {
+    struct stat Info;
+    if (::stat(Name.c_str(), &Info) == 0 && !S_ISREG(Info.st_mode)) RaiseNotAFile(Info.st_mode);
+}
+
 } // namespace
 
 TDataFile::~TDataFile() {
@@ -123,14 +131,27 @@ void TDataFile::Forget() {
 
 void TDataFile::OpenForReading(const std::filesystem::path& Name) {
     Close();
-    const int Handle = OpenRetrying(Name.c_str(), O_RDONLY);
+    RequireFileOrNothing(Name);
+    // Non-blocking, in case the name was swapped for a pipe since the check.
+    const int Handle = OpenRetrying(Name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (Handle < 0) RaiseFileError(errno);
+    struct stat Info;
+    if (::fstat(Handle, &Info) != 0) {
+        const int Error = errno;
+        ::close(Handle);
+        RaiseFileError(Error);
+    }
+    if (!S_ISREG(Info.st_mode)) {
+        ::close(Handle);
+        RaiseNotAFile(Info.st_mode);
+    }
     FHandle = Handle;
     FName = Name;
 }
 
 void TDataFile::CreateFor(const std::filesystem::path& Name) {
     Close();
+    RequireFileOrNothing(Name);
     std::random_device Random;
     for (int Attempt = 0;; ++Attempt) {
         std::filesystem::path Temporary = TemporaryNameFor(Name, Random());

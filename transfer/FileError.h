@@ -11,4 +11,8 @@ namespace vaultix::transfer {
 // Raises the runtime's end-of-file I/O error: a read wanted bytes that the file does not have.
 [[noreturn]] void RaiseEndOfFile();
 
+// Raises the I/O error for a name that stands for something other than a regular file (Mode
+// from stat): a folder, a named pipe, a device or a socket, said in words.
+[[noreturn]] void RaiseNotAFile(unsigned Mode);
+
 } // namespace vaultix::transfer

@@ -81,13 +81,37 @@ void TTransferEngine::StageDescription(const std::filesystem::path& FileName,
 }
 
 void TTransferEngine::KeepReceivedFiles() {
+    // A save that brought no byte has no model to keep: an empty file in place of an earlier
+    // backup would lose that backup, so the files of the chosen name are not touched.
+    if (DataFile.IsWriting() && DataFile.Length() == 0) {
+        // Only temporaries go; a failure to remove one says nothing about the backup.
+        for (TDataFile* File : {&DataFile, &DescriptionFile}) {
+            try {
+                File->Close();
+            } catch (...) {
+            }
+        }
+        throw platform::Exception(NoModelMessage);
+    }
+    const std::filesystem::path Name = DataFile.Name();
+    const std::filesystem::path DescriptionName = DescriptionFile.Name();
     try {
         DataFile.Commit();
     } catch (...) {
         DescriptionFile.Close();
         throw;
     }
-    DescriptionFile.Commit();
+    FDataKept = true;
+    try {
+        DescriptionFile.Commit();
+    } catch (const platform::Exception& Error) {
+        // The pair is half written: say which half, so nobody takes the old description for
+        // the new model's or believes the earlier backup is still there.
+        throw platform::Exception("The backup was saved in " + Name.string() +
+                                  ", but its description was not written to " +
+                                  DescriptionName.string() + " (" + Error.Message() +
+                                  "); that file stays as it was.");
+    }
 }
 
 void TTransferEngine::OpenDataFile(const std::filesystem::path& FileName, std::size_t SkipUnits) {
@@ -116,6 +140,7 @@ void TTransferEngine::Start() {
     FBufferStart = FBufferEnd = 0;
     FTaken = 0;
     FOutOfStep = false;
+    FDataKept = false;
     FBlocksBegun = 0;
     FLabelShown = false;
     FShownBar = -1;

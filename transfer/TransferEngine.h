@@ -117,12 +117,16 @@ public:
     bool Running() const { return FState != tsIdle; }
     bool Halted() const { return FState == tsHalted; }
     TTransferOutcome Outcome() const { return FOutcome; }
+    // Whether this transfer's data file replaced the file of its name, also when its
+    // description could not follow.
+    bool DataKept() const { return FDataKept; }
 
     static constexpr char CompletedMessage[] = "Transfer successfully completed.";
     static constexpr char CancelledMessage[] =
         "Transfer interrupted by user!\rIncomplete data file has been deleted.";
     static constexpr char StoppedMessage[] =
         "Transfer interrupted by user!\rIncomplete data file stored for debugging purposes.";
+    static constexpr char NoModelMessage[] = "The transmitter sent no model, so nothing was saved.";
     static constexpr char HaltedLabel[] = "Transfer halted by an error. Click Cancel.";
 
 private:
@@ -158,6 +162,7 @@ private:
     TState FState = tsIdle;
     std::uint64_t FTaken = 0;
     bool FOutOfStep = false;
+    bool FDataKept = false;
     std::uint32_t FBlocksBegun = 0; // with or without their header
     TTransferOutcome FOutcome = toNone;
     // Changes whenever a transfer starts or ends, so that a step resuming after Pause can tell

@@ -148,6 +148,8 @@ void TCliSession::EndLoop() {
 }
 
 std::string TCliSession::FilesLeftText() const {
+    // The failure's own words say what was written.
+    if (FEngine.DataKept()) return {};
     if (FEngine.Sending)
         return "The transmitter got part of the backup only: restore it once more.";
     if (FDriver.BackupExisted())
@@ -172,7 +174,8 @@ TCliExit TCliSession::Report() {
     std::string Failure = FFailure ? *FFailure : std::string("The transfer did not complete");
     if (Failure.empty() || std::string_view(".!?").find(Failure.back()) == std::string_view::npos)
         Failure += '.';
-    PrintError(Failure + " " + FilesLeftText());
+    if (const std::string Left = FilesLeftText(); !Left.empty()) Failure += " " + Left;
+    PrintError(Failure);
     return ceFailed;
 }
 

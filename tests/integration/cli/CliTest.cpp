@@ -21,6 +21,7 @@
 #include <fstream>
 #include <iterator>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -214,11 +215,23 @@ TEST_F(CliTest, RestoresTheFirstModelOrAPickedOneByteForByte) {
         R = RunCli({"restore", "--type", "mc22", "--port", Sim.SlavePath(), File});
         EXPECT_EQ(R.Status, 1);
         EXPECT_NE(R.Err.find("use --yes"), std::string::npos) << R.Err;
+        // Neither saved into nor restored from, and no wait for a writer at the pipe's far end.
+        fs::create_directory(Dir / "folder.m22");
+        ASSERT_EQ(::mkfifo((Dir / "pipe.m22").c_str(), 0600), 0);
+        for (const auto& [Name, Kind] :
+             {std::pair{"folder.m22", "folder"}, std::pair{"pipe.m22", "named pipe (FIFO)"}})
+            for (const std::string Command : {"save", "restore"}) {
+                R = RunCli({Command, "--type", "mc22", "--port", Sim.SlavePath(),
+                            Command == "save" ? "--all" : "--yes", Dir / Name});
+                EXPECT_EQ(R.Status, 1) << Command << " " << Name;
+                const std::string Words = std::string(": This is a ") + Kind + ", not a file";
+                EXPECT_NE(R.Err.find(Words), std::string::npos) << R.Err;
+            }
         EXPECT_EQ(Sim.BytesReceived(), 0u);
     }
 }
 
-TEST_F(CliTest, ACancelledSaveOrAPulledCableKeepsTheEarlierBackup) {
+TEST_F(CliTest, FailedSavesKeepTheEarlierBackupOrSayWhatTheyWrote) {
     const fs::path File = Dir / "glider.m22";
     const TImage Earlier = simulator::MakeModelSeries(transfer::TxTypes[Mc22], 1, 77);
     WriteImage(File, Earlier);
@@ -250,9 +263,36 @@ TEST_F(CliTest, ACancelledSaveOrAPulledCableKeepsTheEarlierBackup) {
         EXPECT_EQ(R.Status, 1);
         EXPECT_NE(R.Err.find(Sim.SlavePath() + " has gone away"), std::string::npos) << R.Err;
     }
+    {
+        // The end marker before any model: there is nothing to keep.
+        TSimOptions Options = Quick(Mc22, TSimMode::smSendAll);
+        Options.Faults.EndFirst = true;
+        TTxSimulator Sim(Options);
+        const TCliResult R = Save(Sim, {"--type", "mc22", "--all", "--description", "new", File});
+        EXPECT_EQ(R.Status, 1);
+        EXPECT_NE(R.Err.find("sent no model, so nothing was saved. The earlier"), std::string::npos)
+            << R.Err;
+    }
     EXPECT_EQ(ReadImage(File), Earlier);
     EXPECT_EQ(ReadText(Dir / "glider.m22.dsc"), "earlier");
     EXPECT_EQ(Entries(), Before);
+    {
+        // The model is committed, then its description cannot be: the words say which is which.
+        TTxSimulator Sim(Quick(Mc22, TSimMode::smSendModel));
+        TCliProcess Cli(
+            {"save", "--type", "mc22", "--port", Sim.SlavePath(), "--description", "new", File});
+        ASSERT_TRUE(Cli.WaitForError(SendPrompt));
+        fs::remove(Dir / "glider.m22.dsc");
+        fs::create_directories(Dir / "glider.m22.dsc" / "in-the-way");
+        Sim.Start();
+        const TCliResult R = Cli.Wait(10s);
+        EXPECT_EQ(R.Status, 1);
+        EXPECT_TRUE(R.Err.ends_with("The backup was saved in " + File.string() +
+                                    ", but its description was not written to " + File.string() +
+                                    ".dsc (Is a directory); that file stays as it was.\n"))
+            << R.Err;
+        EXPECT_EQ(ReadImage(File), Sim.Image());
+    }
 }
 
 TEST_F(CliTest, ListDiffExtractAndJoinWorkModelByModel) {

@@ -60,16 +60,17 @@ TEST_F(BlockProtocol, ThreeModelsThenEndMarker) {
     EXPECT_EQ(Window.Page(), npButtons);
 }
 
-TEST_F(BlockProtocol, EndMarkerFirstGivesAnEmptyFileWithoutAcknowledgement) {
+TEST_F(BlockProtocol, EndMarkerFirstKeepsTheEarlierBackupWithoutAcknowledgement) {
     WriteAll(Dir / "club.a22", ModelMemory(2, "OLD", 1));
     StartSaveAll();
     Port.Receive(EndMarker);
-    RunTransfer();
+    EXPECT_THROW(RunTransfer(), platform::Exception);
     EXPECT_FALSE(Engine.Running());
-    EXPECT_TRUE(ReadAll(Target).empty());
+    EXPECT_EQ(Engine.Outcome(), toFailed);
+    EXPECT_EQ(ReadAll(Target), ModelMemory(2, "OLD", 1));
     EXPECT_TRUE(Port.Sent.empty());
     EXPECT_EQ(Window.TimerStarts, 0);
-    EXPECT_EQ(Window.Messages, std::vector<std::string>{"Transfer successfully completed."});
+    EXPECT_TRUE(Window.Messages.empty());
 }
 
 TEST_F(BlockProtocol, MarkedBlockMayBeginWithTheMarkerByte) {

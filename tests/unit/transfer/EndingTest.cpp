@@ -149,9 +149,9 @@ TEST_F(Ending, LastingPortFailureIsReportedOnceAndNeverSucceeds) {
 }
 
 TEST_F(Ending, FileThatCannotBeFinishedEndsTheTransferWithOneError) {
-    // A directory where the backup should go: the new content cannot take its name.
-    std::filesystem::create_directory(Dir / "club.m22");
+    // A directory put where the backup should go: the new content cannot take its name.
     StartSave();
+    std::filesystem::create_directory(Dir / "club.m22");
     Port.Receive(ModelMemory(2, "GLIDER", 12));
     EXPECT_THROW(Step(), platform::EInOutError);
     EXPECT_FALSE(Engine.Running());
