@@ -241,6 +241,20 @@ void TScreen::FormDestroy(QObject*) {
 }
 
 void TScreen::ComBoxChange(QObject*) {
+    // A running transfer belongs to its port: it ends first, as Cancel ends it, once the user
+    // agrees; otherwise the list goes back to the port in use.
+    if (Engine.Running()) {
+        const std::string Name = "COM" + std::to_string(Port.ComNumber());
+        const std::string Question =
+            "A transfer is running on " + Name + ". Another port ends it as Cancel does" +
+            (Engine.Sending ? "." : "; an earlier backup of this name stays as it was.") +
+            "\rEnd the transfer and use the other port?";
+        if (!ShowMessage(this, mkQuestion, Question)) {
+            ComBox->setCurrentIndex(Port.ComNumber() - 1);
+            return;
+        }
+        Driver.Cancel();
+    }
     // Without a selection the port asks the user; a choice the list has then shows in the list,
     // and so is also kept in the settings.
     const auto ShowChosenPort = [this] {

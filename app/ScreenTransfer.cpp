@@ -65,10 +65,12 @@ void TScreen::InstallIdleHandler(transfer::TIdleHandler Handler) {
     } else {
         FTransferTick->stop();
         HintLabel->clear();
-        // Nothing waits for input; a change of CTS, a hang-up or the user wake the loop.
-        Port.SetInputWakeLevel(0);
+        // Every arrival wakes the loop, which drops it: between transfers nothing the line
+        // brings is kept. A change of CTS, a hang-up or the user wake it too.
+        Port.SetInputWakeLevel(1);
         Idle.SetIdleHandler([this](bool& Done) {
             PortLost();
+            Driver.DiscardStrayInput();
             MonitorIdle(this, Done);
         });
     }

@@ -23,12 +23,24 @@ void TTransferDriver::Prepare(const TTransferPlan& Plan) {
                            Plan.SkipUnits);
         return;
     }
+    // Whatever the line brought before the user is told to send is not the model.
+    if (Port.Open()) Port.ClearInput();
     if (Plan.Memo) Engine.StageDescription(Plan.File, *Plan.Memo);
     Engine.PrepareReceive(Plan.File, Plan.UnitSize, Plan.AllModels);
 }
 
 void TTransferDriver::Start() {
     Engine.Start();
+}
+
+void TTransferDriver::DiscardStrayInput() {
+    // A prepared transfer keeps what arrives: the user was told to send already.
+    if (Engine.Running() || Engine.DataFile.IsOpen() || !Port.Open()) return;
+    try {
+        if (Port.InputCount() > 0) Port.ClearInput();
+    } catch (...) {
+        // A port that fails here is noticed by its own checks, or by the next transfer's start.
+    }
 }
 
 void TTransferDriver::Begin(std::string PortName) {

@@ -61,12 +61,16 @@ class TTransferDriver {
 public:
     TTransferDriver(TTransferEngine& Engine, serial::TOxComPort& Port, TTransferFace& Face);
 
-    // Sets the engine up for Plan and opens its data file; a save stages its description.
+    // Sets the engine up for Plan and opens its data file; a save stages its description and
+    // drops what the port holds, which arrived before the user was told to send.
     // Raises the file's error when the file cannot be used.
     void Prepare(const TTransferPlan& Plan);
     // Starts the prepared transfer; the engine installs its idle handler, whose steps go to
     // Step.
     void Start();
+    // Between transfers: drops what the line brought, so that nothing piles up in the port's
+    // rings or the line behind them and no stray byte can become part of the next save.
+    void DiscardStrayInput();
     // The transfer began on the port the user knows as PortName ("COM3", or a device path):
     // watching it starts now.
     void Begin(std::string PortName);

@@ -4,6 +4,7 @@ its controls as a person would, with the transmitter simulator at the far end of
 pseudo-terminal cable. Each case is one CTest test: `cases.py NAME`."""
 
 import os
+import select
 import signal
 import sys
 import time
@@ -66,6 +67,53 @@ def save_one_and_all():
 
 
 
+
+
+def feed(fd, data, timeout=10):
+    """Writes data into the cable's far end; only a program that keeps reading takes it all."""
+    deadline = time.monotonic() + timeout
+    while data and time.monotonic() < deadline:
+        if select.select([], [fd], [], 0.1)[1]:
+            data = data[os.write(fd, data):]
+    check(not data, "the program stopped taking bytes from the line")
+
+
+@case
+def stray_bytes_and_another_port():
+    """Bytes on the line between transfers are read and dropped as they come, also while the
+    description is typed, and never become part of a backup. Picking another port during a save
+    asks first; yes ends the save as Cancel does."""
+    rig = Rig({"Ports": {"COM2": "/nonexistent/ttyVaultixNone"}})
+    try:
+        rig.start()
+        junk = bytes((n * 37 + 11) % 256 for n in range(300000))
+        feed(rig.cable.hold, junk)
+        one = model_bytes("MC-22", 3, "Clean", 4)
+        write(rig.path("sent.m22"), one)
+        g.click("Save one model to file.")
+        g.fill_file_dialog(rig.path("club.m22"))
+        feed(rig.cable.hold, junk[:3000])
+        time.sleep(0.5)
+        g.click("OK")
+        g.answer_dialog("OK")
+        rig.sim("--type", "MC-22", "--send-one", "--fast", "--file", rig.path("sent.m22"))
+        g.answer_dialog("OK", timeout=30)
+        check(read(rig.path("club.m22")) == one, "stray bytes became part of the backup")
+
+        begin_save(rig, "Save one model to file.", rig.path("club.m22"), "replaced?")
+        stalled = rig.sim("--type", "MC-22", "--send-one", "--stall-after", "300")
+        g.wait_for(lambda: progress() >= 300, 10, what="300 bytes")
+        pick_port("COM2")
+        check(g.answer_dialog("No").startswith("A transfer is running on COM1."), "no question")
+        check(g._name(g.find("combo box", "Serial Port")) == "COM1", "the list left COM1")
+        pick_port("COM2")
+        g.answer_dialog("Yes")
+        check(g.answer_dialog("OK").startswith("Transfer interrupted by user!"), "no Cancel")
+        check(g.answer_dialog("OK").startswith("COM port could not be opened."), "COM2 opened")
+        stalled.kill()
+        check(read(rig.path("club.m22")) == one, "another port cost the earlier backup")
+    finally:
+        rig.close()
 
 
 @case

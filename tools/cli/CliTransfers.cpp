@@ -35,8 +35,6 @@ TCliExit SaveBackup(const TCliCommand& Command) {
 
     TCliSession Session(Command);
     Session.OpenPort();
-    // What the port received before the user was asked to send is not part of the backup.
-    Session.Port().ClearInput();
     try {
         // As in the window: without a new text, the description of that name stays.
         std::string Description;
