@@ -5,7 +5,7 @@
 #include "FuzzFiles.h"
 
 #include "tools/cli/CliOutput.h"
-#include "tools/cli/CliUnits.h"
+#include "transfer/BackupBrowse.h"
 #include "transfer/BackupFiles.h"
 #include "transfer/ModelList.h"
 #include "transfer/TxTypes.h"
@@ -38,13 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     }
 
     try {
-        const cli::TUnitFile Units = cli::LoadUnitFile(File, Row, true);
+        const transfer::TUnitFile Units = transfer::LoadUnitFile(File, Row, true);
         for (std::size_t I = 0; I < Units.Count(); ++I) {
-            const cli::TUnitEntry Entry = cli::DescribeUnit(Units, Row, I);
+            const transfer::TUnitEntry Entry = transfer::DescribeUnit(Units, Row, I);
             fuzz::Require(fuzz::Printable(cli::Printable(Entry.Name)), "a printed name's controls");
-            fuzz::Require(Entry.Sha256.size() == 64, "a unit's hash");
+            fuzz::Require(fuzz::Printable(Entry.Entry), "an entry's controls");
         }
-    } catch (const cli::ECliFailure&) {
+    } catch (const transfer::EBackupError&) {
         // A file of another size is refused with words.
     }
     return 0;

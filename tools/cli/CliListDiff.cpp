@@ -2,7 +2,7 @@
 
 #include "tools/cli/CliCommands.h"
 #include "tools/cli/CliOutput.h"
-#include "tools/cli/CliUnits.h"
+#include "transfer/BackupBrowse.h"
 #include "transfer/TxTypes.h"
 
 #include <QJsonArray>
@@ -13,20 +13,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <set>
 #include <vector>
 
 namespace vaultix::cli {
 
-namespace {
+using namespace transfer;
 
-std::vector<TUnitEntry> Entries(const TUnitFile& File, int TxRow) {
-    std::vector<TUnitEntry> Result;
-    Result.reserve(File.Count());
-    for (std::size_t Index = 0; Index < File.Count(); ++Index)
-        Result.push_back(DescribeUnit(File, TxRow, Index));
-    return Result;
-}
+namespace {
 
 std::string PaddedRight(const std::string& Text, std::size_t Width) {
     const std::size_t Has = DisplayWidth(Text);
@@ -50,7 +43,7 @@ void PrintJson(const std::filesystem::path& Name, int TxRow, const TUnitFile& Fi
         Model[QStringLiteral("number")] = Unit.Number ? QJsonValue(*Unit.Number) : QJsonValue();
         Model[QStringLiteral("name")] = Q(Unit.Name);
         Model[QStringLiteral("entry")] = Q(Unit.Entry);
-        Model[QStringLiteral("sha256")] = Q(Unit.Sha256);
+        Model[QStringLiteral("sha256")] = Q(Sha256Hex(File.UnitAt(Unit.Index - 1)));
         Models.append(Model);
     }
     QJsonObject Root;
@@ -62,61 +55,12 @@ void PrintJson(const std::filesystem::path& Name, int TxRow, const TUnitFile& Fi
     std::fputs(QJsonDocument(Root).toJson(QJsonDocument::Indented).constData(), stdout);
 }
 
-enum TDiffState { dsSame, dsChanged, dsOnlyInA, dsOnlyInB };
-
-struct TDiffLine {
-    TDiffState State;
-    std::optional<std::size_t> A; // unit indices from 0
-    std::optional<std::size_t> B;
-};
-
-// Units of types with model numbers pair by number, so that a model added or removed at the
-// transmitter does not make every later model look changed; the place pairs them otherwise,
-// and also when a number is missing or shows twice in a file.
-bool PairByNumber(const std::vector<TUnitEntry>& A, const std::vector<TUnitEntry>& B) {
-    for (const auto* Units : {&A, &B}) {
-        std::set<int> Seen;
-        for (const TUnitEntry& Unit : *Units)
-            if (!Unit.Number || !Seen.insert(*Unit.Number).second) return false;
-    }
-    return true;
-}
-
-std::vector<TDiffLine> Compare(const TUnitFile& FileA, const std::vector<TUnitEntry>& A,
-                               const TUnitFile& FileB, const std::vector<TUnitEntry>& B) {
-    const auto Pair = [&](std::size_t I, std::size_t J) {
-        const bool Same = std::ranges::equal(FileA.UnitAt(I), FileB.UnitAt(J));
-        return TDiffLine{Same ? dsSame : dsChanged, I, J};
-    };
-    std::vector<TDiffLine> Lines;
-    std::vector<bool> PairedB(B.size(), false);
-    const bool ByNumber = PairByNumber(A, B);
-    for (std::size_t I = 0; I < A.size(); ++I) {
-        std::optional<std::size_t> Match;
-        if (ByNumber) {
-            for (std::size_t J = 0; J < B.size() && !Match; ++J)
-                if (B[J].Number == A[I].Number) Match = J;
-        } else if (I < B.size()) {
-            Match = I;
-        }
-        if (Match) {
-            PairedB[*Match] = true;
-            Lines.push_back(Pair(I, *Match));
-        } else {
-            Lines.push_back({dsOnlyInA, I, std::nullopt});
-        }
-    }
-    for (std::size_t J = 0; J < B.size(); ++J)
-        if (!PairedB[J]) Lines.push_back({dsOnlyInB, std::nullopt, J});
-    return Lines;
-}
-
 } // namespace
 
 TCliExit ListBackup(const TCliCommand& Command) {
     const std::filesystem::path Name = Command.Files.front();
     const TUnitFile File = LoadUnitFile(Name, Command.TxRow, true);
-    const std::vector<TUnitEntry> Units = Entries(File, Command.TxRow);
+    const std::vector<TUnitEntry> Units = DescribeUnits(File, Command.TxRow);
     if (Command.Json) {
         PrintJson(Name, Command.TxRow, File, Units);
         return ceSuccess;
@@ -128,7 +72,7 @@ TCliExit ListBackup(const TCliCommand& Command) {
     for (const TUnitEntry& Unit : Units) {
         const std::string Line = PaddedLeft(std::to_string(Unit.Index), IndexWidth) + "  " +
                                  PaddedRight(Printable(Unit.Entry), EntryWidth) + "  " +
-                                 Unit.Sha256 + "\n";
+                                 Sha256Hex(File.UnitAt(Unit.Index - 1)) + "\n";
         std::fputs(Line.c_str(), stdout);
     }
     return ceSuccess;
@@ -137,13 +81,9 @@ TCliExit ListBackup(const TCliCommand& Command) {
 TCliExit DiffBackups(const TCliCommand& Command) {
     const TUnitFile FileA = LoadUnitFile(Command.Files[0], Command.TxRow, true);
     const TUnitFile FileB = LoadUnitFile(Command.Files[1], Command.TxRow, true);
-    if (FileA.WholeMemory != FileB.WholeMemory)
-        throw ECliFailure(ceFailed, Command.Files[0] + " and " + Command.Files[1] +
-                                        " cannot be compared: one holds models, the other a "
-                                        "whole memory image");
-    const std::vector<TUnitEntry> A = Entries(FileA, Command.TxRow);
-    const std::vector<TUnitEntry> B = Entries(FileB, Command.TxRow);
-    const std::vector<TDiffLine> Lines = Compare(FileA, A, FileB, B);
+    const std::vector<TUnitEntry> A = DescribeUnits(FileA, Command.TxRow);
+    const std::vector<TUnitEntry> B = DescribeUnits(FileB, Command.TxRow);
+    const std::vector<TCompareLine> Lines = CompareBackups(FileA, A, FileB, B);
 
     static constexpr const char* StateText[] = {"same", "changed", "only in A", "only in B"};
     std::size_t Counts[4] = {};
@@ -151,7 +91,7 @@ TCliExit DiffBackups(const TCliCommand& Command) {
     const auto Place = [&](const std::optional<std::size_t>& Index) {
         return PaddedLeft(Index ? std::to_string(*Index + 1) : "-", IndexWidth);
     };
-    for (const TDiffLine& Line : Lines) {
+    for (const TCompareLine& Line : Lines) {
         ++Counts[Line.State];
         std::string Entry = Printable(Line.A ? A[*Line.A].Entry : B[*Line.B].Entry);
         if (Line.A && Line.B && A[*Line.A].Entry != B[*Line.B].Entry)
@@ -161,13 +101,13 @@ TCliExit DiffBackups(const TCliCommand& Command) {
         std::fputs(Text.c_str(), stdout);
     }
     std::string Summary;
-    for (int State = dsSame; State <= dsOnlyInB; ++State) {
-        if (Counts[State] == 0 && State != dsSame) continue;
+    for (int State = csSame; State <= csOnlyInB; ++State) {
+        if (Counts[State] == 0 && State != csSame) continue;
         if (!Summary.empty()) Summary += ", ";
         Summary += std::to_string(Counts[State]) + " " + StateText[State];
     }
     std::fputs((Summary + ".\n").c_str(), stdout);
-    const bool Equal = Counts[dsSame] == Lines.size();
+    const bool Equal = Counts[csSame] == Lines.size();
     return Equal ? ceSuccess : ceFailed;
 }
 

@@ -4,6 +4,7 @@
 #include "TransferFakes.h"
 
 #include "platform/RuntimeExceptions.h"
+#include "transfer/BackupBrowse.h"
 #include "transfer/BackupFiles.h"
 #include "transfer/ModelList.h"
 
@@ -26,6 +27,24 @@ TEST(BackupFiles, UnitSizeFollowsTypeAndFlow) {
     }
     EXPECT_EQ(UnitSize(TestTypeRow, ufOneModel), 65535);
     EXPECT_EQ(UnitSize(-1, ufOneModel), 1024) << "no selection uses the default type";
+}
+
+TEST(BackupFiles, TypeOfAFileOpenedWithoutOneFollowsItsSize) {
+    // MC-18 and MC-20 share their model size, MC-22 and MX-22 theirs, and three of their
+    // models are one MC-24 model; the memory images of the MC-18 types fit no other type.
+    const std::vector<std::pair<std::uint64_t, std::vector<int>>> Fits = {
+        {258, {0, 1}},  {2050, {0}}, {8194, {1}}, {1024, {2, 4}}, {3072, {2, 3, 4}},
+        {2048, {2, 4}}, {0, {}},     {1000, {}},  {65535, {}}};
+    for (const auto& [Size, Rows] : Fits)
+        EXPECT_EQ(TypesFittingSize(Size, false), Rows) << Size;
+    EXPECT_EQ(TypesFittingSize(65535, true), std::vector<int>{TestTypeRow});
+
+    // The type the person works with when it fits, else the file's extension, else the first.
+    EXPECT_EQ(PreferredType({2, 3, 4}, 4, "club.a22"), 4);
+    EXPECT_EQ(PreferredType({2, 3, 4}, 0, "club.m24"), 3);
+    EXPECT_EQ(PreferredType({0, 1}, 2, "CLUB.M20"), 1);
+    EXPECT_EQ(PreferredType({2, 4}, 0, "club.bin"), 2);
+    EXPECT_EQ(PreferredType({}, 2, "club.a22"), -1);
 }
 
 TEST(BackupFiles, NamesAndDialogFilter) {
