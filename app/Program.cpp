@@ -1,7 +1,8 @@
-#include "app/ComSelectForm.h"
 #include "app/Program.h"
+#include "app/ComSelectForm.h"
 
 #include "app/ApplicationErrors.h"
+#include "app/BackupActions.h"
 #include "app/DemoMode.h"
 #include "app/Screen.h"
 #include "app/SessionEnd.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QStringList>
+#include <QTimer>
 
 #include <cstdio>
 #include <exception>
@@ -113,6 +115,12 @@ int RunProgram(int argc, char** argv) {
                 if (Screen) Screen->EndSession(false);
             });
         Screen->show();
+        // Backups named on the command line open once the window is up, each in its own view,
+        // one after the other: a refusal's box is answered before the next file is read.
+        QTimer::singleShot(0, Screen.get(), [&Screen, Files = Start.Files] {
+            for (const QString& File : Files)
+                OpenBackupFile(*Screen, File);
+        });
         Result = QApplication::exec();
         // Destroying the window writes the settings back and closes the port.
         Screen.reset();

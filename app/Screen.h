@@ -132,6 +132,8 @@ public:
     QPushButton* RestoreOne = nullptr;
     QPushButton* SaveAll = nullptr;
     QPushButton* RestoreAll = nullptr;
+    // Looks into a backup file without a transmitter (BackupActions).
+    QPushButton* OpenBackup = nullptr;
     // Page 1, Transfer
     TClickLabel* TL = nullptr;
     QLabel* ProgressLabel = nullptr;

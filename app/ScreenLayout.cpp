@@ -1,6 +1,7 @@
 // The controls of the main window and what each of them runs.
 
 #include "app/ApplicationErrors.h"
+#include "app/BackupActions.h"
 #include "app/ElidedLabel.h"
 #include "app/PortComboBox.h"
 #include "app/Screen.h"
@@ -88,6 +89,7 @@ void TScreen::BuildLayout() {
         Idle.Wake();
     });
     WireHandlers();
+    InstallBackupActions(*this);
 }
 
 QWidget* TScreen::BuildTitlePanel() {
@@ -186,11 +188,15 @@ QWidget* TScreen::BuildButtonsPage() {
     RestoreAll = MakeButton("Restore all models from file.", QStyle::SP_DirOpenIcon, Page);
     RestoreAll->setObjectName(QStringLiteral("RestoreAll"));
     RestoreAll->setToolTip(Text("PC --->>> TX"));
+    OpenBackup = MakeButton("Open a backup file.", QStyle::SP_FileDialogContentsView, Page);
+    OpenBackup->setObjectName(QStringLiteral("OpenBackup"));
+    OpenBackup->setToolTip(Text("Look into a backup: its models, compare, extract, join"));
     Grid->addWidget(ActionLabel, 0, 0, Qt::AlignTop);
     Grid->addWidget(SaveOne, 0, 1);
     Grid->addWidget(RestoreOne, 0, 2);
     Grid->addWidget(SaveAll, 1, 1);
     Grid->addWidget(RestoreAll, 1, 2);
+    Grid->addWidget(OpenBackup, 2, 1);
     Grid->setColumnStretch(1, 1);
     Grid->setColumnStretch(2, 1);
     return Page;

@@ -13,6 +13,13 @@ TStartOptions ParseStartOptions(const QStringList& Arguments) {
     TStartOptions Options;
     Options.Debug = !Arguments.isEmpty() && Arguments.front().toUpper() == QLatin1String("DEBUG");
     const qsizetype Demo = Arguments.indexOf(QLatin1String("--demo"));
+    for (qsizetype I = 0; I < Arguments.size(); ++I) {
+        if (Demo >= 0 && I == Demo + 1) continue;
+        const QString& Argument = Arguments[I];
+        // DEBUG counts only first; anywhere else it is passed over, not taken for a file.
+        if (!Argument.startsWith(QLatin1Char('-')) && Argument.toUpper() != QLatin1String("DEBUG"))
+            Options.Files << Argument;
+    }
     if (Demo < 0) return Options;
     if (Demo + 1 >= Arguments.size()) {
         Options.Error = "--demo needs a transmitter type, for example: --demo MC-22";
@@ -40,7 +47,7 @@ TStartRequest StartRequestOf(const QStringList& Arguments) {
 
 std::string HelpText() {
     const platform::TProgramPlaces Places = platform::OwnProgramPlaces();
-    return "Usage: vaultix [DEBUG] [--demo TYPE]\n"
+    return "Usage: vaultix [DEBUG] [--demo TYPE] [FILE]\n"
            "       vaultix --help | --version\n"
            "\n"
            "Saves the model memories of radio-control transmitters (MC-18, MC-20, MC-22, MC-24,\n"
@@ -52,6 +59,8 @@ std::string HelpText() {
            transfer::TxTypeNames(false) +
            ")\n"
            "                on COM1; the settings file is left as it is\n"
+           "  FILE          a backup to look into: its type, description and models, to\n"
+           "                compare, extract from or join with others\n"
            "  --help        this text\n"
            "  --version     the program's version\n"
            "\n"

@@ -34,29 +34,37 @@ bool RealMessageBox(QWidget* Parent, TMessageKind Kind, const std::string& Text)
     return true;
 }
 
-std::optional<QString> RunFileDialog(QWidget* Parent, const TFileDialogRequest& Request,
-                                     bool Saving) {
+QStringList RunFileDialog(QWidget* Parent, const TFileDialogRequest& Request,
+                          QFileDialog::FileMode Mode) {
     QFileDialog Dialog(Parent);
+    const bool Saving = Mode == QFileDialog::AnyFile;
     Dialog.setAcceptMode(Saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    // A save may name a new file (and is asked before replacing one); an open takes only a
-    // file that exists.
-    Dialog.setFileMode(Saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // A save may name a new file (and is asked before replacing one); an open takes only
+    // files that exist.
+    Dialog.setFileMode(Mode);
     Dialog.setDirectory(Request.Directory);
     Dialog.setDefaultSuffix(Request.DefaultExt);
     Dialog.setNameFilter(Request.NameFilter);
     if (!Request.FileName.isEmpty()) Dialog.selectFile(Request.FileName);
-    if (Dialog.exec() != QDialog::Accepted) return std::nullopt;
-    const QStringList Files = Dialog.selectedFiles();
+    if (Dialog.exec() != QDialog::Accepted) return {};
+    return Dialog.selectedFiles();
+}
+
+std::optional<QString> FirstOf(const QStringList& Files) {
     if (Files.isEmpty()) return std::nullopt;
     return Files.front();
 }
 
 std::optional<QString> RealSaveFileName(QWidget* Parent, const TFileDialogRequest& Request) {
-    return RunFileDialog(Parent, Request, true);
+    return FirstOf(RunFileDialog(Parent, Request, QFileDialog::AnyFile));
 }
 
 std::optional<QString> RealOpenFileName(QWidget* Parent, const TFileDialogRequest& Request) {
-    return RunFileDialog(Parent, Request, false);
+    return FirstOf(RunFileDialog(Parent, Request, QFileDialog::ExistingFile));
+}
+
+QStringList RealOpenFileNames(QWidget* Parent, const TFileDialogRequest& Request) {
+    return RunFileDialog(Parent, Request, QFileDialog::ExistingFiles);
 }
 
 bool RealOpenUrl(const QString& Url) {
@@ -75,6 +83,11 @@ TFileDialogFunction& SaveFileNameFunction() {
 
 TFileDialogFunction& OpenFileNameFunction() {
     static TFileDialogFunction Function = RealOpenFileName;
+    return Function;
+}
+
+TFileNamesDialogFunction& OpenFileNamesFunction() {
+    static TFileNamesDialogFunction Function = RealOpenFileNames;
     return Function;
 }
 
@@ -97,6 +110,10 @@ void SetOpenFileNameFunction(TFileDialogFunction Function) {
     OpenFileNameFunction() = Function ? std::move(Function) : RealOpenFileName;
 }
 
+void SetOpenFileNamesFunction(TFileNamesDialogFunction Function) {
+    OpenFileNamesFunction() = Function ? std::move(Function) : RealOpenFileNames;
+}
+
 void SetUrlOpenFunction(TUrlOpenFunction Function) {
     UrlOpenFunction() = Function ? std::move(Function) : RealOpenUrl;
 }
@@ -114,6 +131,11 @@ std::optional<QString> GetSaveFileName(QWidget* Parent, const TFileDialogRequest
 
 std::optional<QString> GetOpenFileName(QWidget* Parent, const TFileDialogRequest& Request) {
     const TFileDialogFunction Function = OpenFileNameFunction();
+    return Function(Parent, Request);
+}
+
+QStringList GetOpenFileNames(QWidget* Parent, const TFileDialogRequest& Request) {
+    const TFileNamesDialogFunction Function = OpenFileNamesFunction();
     return Function(Parent, Request);
 }
 

@@ -7,6 +7,7 @@
 // Texts are UTF-8; "\r" and "\r\n" in a message break the line.
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -39,6 +40,10 @@ struct TFileDialogRequest {
 using TFileDialogFunction =
     std::function<std::optional<QString>(QWidget* Parent, const TFileDialogRequest& Request)>;
 
+// Shows an open dialog that takes several files; the chosen paths, empty when the user cancels.
+using TFileNamesDialogFunction =
+    std::function<QStringList(QWidget* Parent, const TFileDialogRequest& Request)>;
+
 // Hands an address (web page, mail, local file) to the desktop; true when the desktop took it.
 using TUrlOpenFunction = std::function<bool(const QString& Url)>;
 
@@ -46,11 +51,13 @@ using TUrlOpenFunction = std::function<bool(const QString& Url)>;
 void SetMessageBoxFunction(TMessageBoxFunction Function);
 void SetSaveFileNameFunction(TFileDialogFunction Function);
 void SetOpenFileNameFunction(TFileDialogFunction Function);
+void SetOpenFileNamesFunction(TFileNamesDialogFunction Function);
 void SetUrlOpenFunction(TUrlOpenFunction Function);
 
 bool ShowMessage(QWidget* Parent, TMessageKind Kind, const std::string& Text);
 std::optional<QString> GetSaveFileName(QWidget* Parent, const TFileDialogRequest& Request);
 std::optional<QString> GetOpenFileName(QWidget* Parent, const TFileDialogRequest& Request);
+QStringList GetOpenFileNames(QWidget* Parent, const TFileDialogRequest& Request);
 bool OpenUrl(const QString& Url);
 
 // Whether the desktop names a program for web pages: where its opener exists but has none to

@@ -134,6 +134,12 @@ TEST(StartOptions, DebugOnlyAsTheFirstArgumentInAnyCase) {
     EXPECT_FALSE(ParseStartOptions({QStringLiteral("x"), QStringLiteral("DEBUG")}).Debug);
     EXPECT_FALSE(ParseStartOptions({}).Debug);
     EXPECT_FALSE(ParseStartOptions({QStringLiteral("DEBUGX")}).Debug);
+    // The other words name backups to open; a type after --demo and options do not.
+    EXPECT_EQ(ParseStartOptions({QStringLiteral("debug"), QStringLiteral("--demo"),
+                                 QStringLiteral("MC-22"), QStringLiteral("club.a22"),
+                                 QStringLiteral("-x"), QStringLiteral("DEBUG")})
+                  .Files,
+              QStringList{QStringLiteral("club.a22")});
 
     const app::TStartOptions Demo =
         ParseStartOptions({QStringLiteral("--demo"), QStringLiteral("mc-18")});
