@@ -31,6 +31,7 @@ pieces=(bin/vaultix bin/vaultix-sim
         share/vaultix/user-guide.html share/vaultix/screenshots/main-window.png
         share/doc/vaultix/user-guide.html share/doc/vaultix/screenshots
         "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml"
+        "share/mime/packages/$id.xml"
         share/icons/hicolor/48x48/apps/vaultix.png share/icons/hicolor/128x128/apps/vaultix.png
         share/icons/hicolor/256x256/apps/vaultix.png share/icons/hicolor/scalable/apps/vaultix.svg
         share/man/man1/vaultix.1.gz share/man/man1/vaultix-sim.1.gz)
@@ -55,7 +56,13 @@ check_install() {
 
     local entry=$prefix/share/applications/$id.desktop
     desktop-file-validate "$entry" || fail "desktop-file-validate refuses $entry"
-    [ "$(sed -n 's/^Exec=//p' "$entry")" = vaultix ] || fail "the menu entry does not start vaultix"
+    [ "$(sed -n 's/^Exec=//p' "$entry")" = "vaultix %f" ] || fail "the menu entry does not start vaultix"
+    # A file manager opens the backup types with the program.
+    local type
+    for type in $(sed -n 's/^MimeType=//p' "$entry" | tr ';' ' '); do
+        grep -q "<mime-type type=\"$type\">" "$prefix/share/mime/packages/$id.xml" ||
+            fail "the menu entry names $type, which no installed type file defines"
+    done
     [ "$(sed -n 's/^Icon=//p' "$entry")" = vaultix ] || fail "the menu entry names another icon"
     grep -qx 'Categories=Utility;' "$entry" || fail "the menu entry is not in Utility"
     # The window's class (WM_CLASS) is the application name; the end-to-end case of the

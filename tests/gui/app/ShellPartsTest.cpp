@@ -6,6 +6,7 @@
 #include "tests/support/PtyPair.h"
 
 #include "app/ApplicationErrors.h"
+#include "app/BackupView.h"
 #include "app/DemoMode.h"
 #include "platform/RuntimeExceptions.h"
 #include "serial/ThreadExceptionHook.h"
@@ -16,6 +17,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -159,6 +161,30 @@ TEST_F(ScreenTest, TheWindowIsAFixedDialogWithTheLogoDecoded) {
                           QLatin1String(Names[Page]) + QStringLiteral(".png"));
         }
     }
+}
+
+TEST_F(ScreenTest, BackupsDroppedOnTheWindowOpenInTheirViewAndAFolderIsRefused) {
+    testsupport::TPtyPair Cable;
+    platform::SetPortOverride(1, Cable.SlavePath());
+    app::TScreen& S = MakeScreen();
+    WriteFile(Dir / "club.m24", std::vector<std::uint8_t>(3072, 0x41));
+    fs::create_directory(Dir / "folder");
+    QMimeData Files;
+    Files.setUrls({QUrl::fromLocalFile(InDir("club.m24")), QUrl::fromLocalFile(InDir("folder"))});
+    QDragEnterEvent Enter(QPoint(5, 5), Qt::CopyAction, &Files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&S, &Enter);
+    EXPECT_TRUE(Enter.isAccepted());
+    QDropEvent Drop(QPointF(5, 5), Qt::CopyAction, &Files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&S, &Drop);
+
+    const QList<app::TBackupView*> Views = S.findChildren<app::TBackupView*>();
+    ASSERT_EQ(Views.size(), 1);
+    // Three MC-22 models are as long as one MC-24 model: the window's type comes first.
+    EXPECT_EQ(Views[0]->TypeBox->count(), 3);
+    EXPECT_EQ(Views[0]->TxRow(), S.TxBox->currentIndex());
+    EXPECT_EQ(Views[0]->Units().Count(), 3u);
+    EXPECT_EQ(LastMessage().find(InDir("folder").toStdString() + " cannot be opened"), 0u)
+        << LastMessage();
 }
 
 } // namespace vaultix::apptest
