@@ -119,8 +119,9 @@ void JoinWithOthers(TScreen& Screen, TBackupView& View) {
         Inputs.push_back(PathOf(Other));
     const std::size_t Models = transfer::JoinBackups(Inputs, Row, PathOf(*Out));
     ShowMessage(&View, mkInformation,
-                std::to_string(Models) + " model(s) of " + std::to_string(Inputs.size()) +
-                    " backups written to " + Out->toStdString() + ".");
+                std::to_string(Models) + (Models == 1 ? " model" : " models") + " of " +
+                    std::to_string(Inputs.size()) + " backups written to " + Out->toStdString() +
+                    ".");
 }
 
 // Takes local files dropped anywhere on the window.

@@ -27,7 +27,7 @@ def backup_view_compare_extract():
     """`vaultix FILE` shows the backup's type, description and models, a name's escape byte
     shown escaped; a compare against a backup with one model changed, one gone and one added
     says so model by model; the extracted model is the same bytes with the description beside
-    it."""
+    it, and joined with the other backup the models follow each other unchanged."""
     rig = Rig()
     try:
         models = [model_bytes("MC-22", 1, "Ascender", 1),
@@ -75,6 +75,13 @@ def backup_view_compare_extract():
         check(read(rig.path("two.m22")) == models[1], "the extracted model differs")
         check(read(rig.path("two.m22.dsc")) == read(rig.path("club.a22.dsc")),
               "the description did not follow the model")
+
+        g.click("Join with other backups.", within=view)
+        g.fill_file_dialog(rig.path("other.a22"))
+        g.fill_file_dialog(rig.path("joined.a22"))
+        said = g.answer_dialog("OK")
+        check(said == "6 models of 2 backups written to %s." % rig.path("joined.a22"), said)
+        check(read(rig.path("joined.a22")) == b"".join(models + other), "the joined backup")
     finally:
         rig.close()
 
