@@ -55,6 +55,12 @@ struct TSimOptions {
     milliseconds MinAckDelay{700}; // an acknowledgement sooner than this after a block fails
     milliseconds AckTimeout{5000}; // ... one that does not come within this fails and ends
     milliseconds IdleTimeout{0};   // receive: give up after this long without a byte; 0: never
+    // Receive modes: after the restore, wait SendBackDelay and send the bytes received back, as
+    // a transmitter does when its user sends that model to the PC; with SendBackChange the byte
+    // at that offset goes back changed. The faults' byte positions go on counting there.
+    bool SendBack = false;
+    milliseconds SendBackDelay{1000};
+    std::optional<std::size_t> SendBackChange;
     // After the transfer, listen this long and report any byte that still arrives.
     milliseconds Linger{1000};
     TSimFaults Faults;

@@ -85,6 +85,8 @@ TSimPlan PlanRun(const TSimOptions& Options) {
         }
     }
 
+    if (Options.SendBack && IsSend(Options.Mode))
+        Refuse("only a receive mode sends the restore back");
     const TSimFaults& faults = Options.Faults;
     const bool blockProtocol = Options.Mode == TSimMode::smSendAll;
     if (!IsSend(Options.Mode) && faults.GarbageBytes > 0)

@@ -105,6 +105,7 @@ void TSimSession::RunScenario() {
     case TSimMode::smReceiveMemory:
         Phase = TPhase::phReceiving;
         ReceiveRestore();
+        if (Options.SendBack) SendBackRestore();
         break;
     }
     Linger();
@@ -153,6 +154,20 @@ void TSimSession::ReceiveRestore() {
     }
     ApplyFaultsAt(TransferPos);
     Say("restore of " + std::to_string(total) + " bytes received");
+}
+
+void TSimSession::SendBackRestore() {
+    SleepUntil(TSimClock::now() + Options.SendBackDelay);
+    TImage Back = Result.Received;
+    if (Options.SendBackChange && *Options.SendBackChange < Back.size()) {
+        Back[*Options.SendBackChange] ^= 0xFF;
+        Say("byte " + std::to_string(*Options.SendBackChange) + " goes back changed");
+    }
+    Phase = TPhase::phSending;
+    Pacer.Restart(TSimClock::now());
+    ScheduledBytes = 0;
+    SendPart(Back);
+    Say("restore of " + std::to_string(Back.size()) + " bytes sent back");
 }
 
 void TSimSession::SendPart(std::span<const std::uint8_t> Bytes) {

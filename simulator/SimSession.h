@@ -43,6 +43,7 @@ private:
     void RunScenario();
     void SendAllModels();
     void ReceiveRestore();
+    void SendBackRestore();
 
     // Sends the bytes of the transfer, applying pacing and the byte-position faults.
     void SendPart(std::span<const std::uint8_t> Bytes);

@@ -16,6 +16,8 @@ TTransferDriver::TTransferDriver(TTransferEngine& Engine, serial::TOxComPort& Po
     : Engine(Engine), Port(Port), Face(Face) {}
 
 void TTransferDriver::Prepare(const TTransferPlan& Plan) {
+    FVerifying = false;
+    FPlan = Plan;
     std::error_code Error;
     FBackupExisted = !Plan.Sending && std::filesystem::exists(Plan.File, Error);
     if (Plan.Sending) {
@@ -27,6 +29,22 @@ void TTransferDriver::Prepare(const TTransferPlan& Plan) {
     if (Port.Open()) Port.ClearInput();
     if (Plan.Memo) Engine.StageDescription(Plan.File, *Plan.Memo);
     Engine.PrepareReceive(Plan.File, Plan.UnitSize, Plan.AllModels);
+}
+
+void TTransferDriver::PrepareVerify(const TTransferPlan& Restored, int TxRow) {
+    FVerifying = false;
+    FBackupExisted = false;
+    FVerifyUnit = ReadRestoredUnit(Restored.File, Restored.UnitSize, Restored.SkipUnits);
+    FVerifySubject = RestoredSubject(FVerifyUnit, TxRow);
+    // What the line brought before the user was told to send is not the model.
+    if (Port.Open()) Port.ClearInput();
+    Engine.PrepareReceiveInMemory(Restored.UnitSize, Restored.FromChooser);
+    FVerifying = true;
+}
+
+TVerifyResult TTransferDriver::VerifyResult() const {
+    if (!FVerifying || Engine.Running() || Engine.Outcome() != toCompleted) return {};
+    return CompareUnits(FVerifyUnit, Engine.Received());
 }
 
 void TTransferDriver::Start() {
@@ -98,7 +116,10 @@ TTransferProgress TTransferDriver::Progress() {
     } else {
         std::uint64_t Stored = 0;
         try {
-            if (Engine.DataFile.IsOpen()) Stored = Engine.DataFile.Length();
+            if (Engine.IntoMemory())
+                Stored = Engine.Received().size();
+            else if (Engine.DataFile.IsOpen())
+                Stored = Engine.DataFile.Length();
         } catch (...) {
         }
         Figures.Total =

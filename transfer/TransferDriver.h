@@ -7,6 +7,7 @@
 
 #include "serial/ComPort.h"
 #include "transfer/TransferEngine.h"
+#include "transfer/TransferVerify.h"
 #include "transfer/TransferWatch.h"
 
 #include <chrono>
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vaultix::platform {
 class TIdleDriver;
@@ -65,6 +67,11 @@ public:
     // drops what the port holds, which arrived before the user was told to send.
     // Raises the file's error when the file cannot be used.
     void Prepare(const TTransferPlan& Plan);
+    // After the restore Restored completed, for the type in row TxRow: sets the engine up to
+    // receive what the transmitter sends back into memory, to compare it with the unit that
+    // was sent, and drops what the port holds. Nothing is written anywhere. Raises the file's
+    // error when the backup cannot be read again.
+    void PrepareVerify(const TTransferPlan& Restored, int TxRow);
     // Starts the prepared transfer; the engine installs its idle handler, whose steps go to
     // Step.
     void Start();
@@ -82,6 +89,21 @@ public:
     void Cancel();
     // Stop-and-keep: a save keeps what arrived under the chosen name.
     void Stop();
+
+    // The plan prepared last with Prepare: after a restore, what a verify checks.
+    const TTransferPlan& LastPlan() const { return FPlan; }
+    // The unit a verify compares the send-back with.
+    const std::vector<std::uint8_t>& VerifyUnit() const { return FVerifyUnit; }
+    // Whether the transfer prepared or run last is a verify.
+    bool Verifying() const { return FVerifying; }
+    // What the verify found, once it no longer runs: compared when the whole unit came back.
+    TVerifyResult VerifyResult() const;
+    // The verify's result in words.
+    std::string VerifyText() const { return VerifyResultText(VerifyResult(), FVerifySubject); }
+    // "Model 12 "GLIDER"": what the verify checks.
+    const std::string& VerifySubject() const { return FVerifySubject; }
+    // As the running transfer's hint sees it: the bytes moved, and when they last changed.
+    const TTransferWatch& Watch() const { return FWatch; }
 
     // Whether the running transfer lost its device and waits to be cancelled.
     bool Stranded() const { return FStranded; }
@@ -108,6 +130,10 @@ private:
     bool FStranded = false;
     bool FBackupExisted = false;
     bool FMoved = false;
+    TTransferPlan FPlan;
+    bool FVerifying = false;
+    std::vector<std::uint8_t> FVerifyUnit;
+    std::string FVerifySubject;
     TTransferWatch::TClock::time_point FFirstMove{};
 };
 

@@ -63,6 +63,16 @@ void TTransferEngine::PrepareReceive(const std::filesystem::path& FileName, std:
     CreateDataFile(FileName);
 }
 
+void TTransferEngine::PrepareReceiveInMemory(std::uint16_t UnitSize, bool BackToChooser) {
+    DataFile.Close();
+    DescriptionFile.Close();
+    SetTransferFields(false, false, BackToChooser, UnitSize);
+    FReceived.clear();
+    // Reserved once: the steps that take the unit allocate nothing.
+    FReceived.reserve(UnitSize);
+    FIntoMemory = true;
+}
+
 void TTransferEngine::PrepareSend(const std::filesystem::path& FileName, std::uint16_t UnitSize,
                                   bool AllModelsMode, bool FromChooserMode, std::size_t SkipUnits) {
     SetTransferFields(true, AllModelsMode, FromChooserMode, UnitSize);
@@ -70,6 +80,7 @@ void TTransferEngine::PrepareSend(const std::filesystem::path& FileName, std::ui
 }
 
 void TTransferEngine::CreateDataFile(const std::filesystem::path& FileName) {
+    FIntoMemory = false;
     DataFile.CreateFor(FileName);
 }
 
@@ -115,6 +126,7 @@ void TTransferEngine::KeepReceivedFiles() {
 }
 
 void TTransferEngine::OpenDataFile(const std::filesystem::path& FileName, std::size_t SkipUnits) {
+    FIntoMemory = false;
     DataFile.OpenForReading(FileName);
     try {
         const std::uint64_t Skipped = static_cast<std::uint64_t>(SkipUnits) * TransferSize;
@@ -130,8 +142,9 @@ void TTransferEngine::OpenDataFile(const std::filesystem::path& FileName, std::s
 void TTransferEngine::Start() {
     if (Running()) throw platform::Exception("A transfer is already running.");
     if (TransferSize == 0) throw platform::Exception("The transfer has no unit size.");
-    if (!DataFile.IsOpen() || DataFile.IsWriting() == Sending)
-        throw platform::Exception("The data file of the transfer is not open.");
+    const bool Ready =
+        FIntoMemory ? !Sending && !AllModels : DataFile.IsOpen() && DataFile.IsWriting() != Sending;
+    if (!Ready) throw platform::Exception("The data file of the transfer is not open.");
     const int Selection = Window.TxBoxIndex();
     FTxRow = IsValidTxSelection(Selection) ? Selection : DefaultTxTypeRow;
     FState = tsRunning;
@@ -224,7 +237,7 @@ void TTransferEngine::ReceiveStep() {
                 // No marker: the two bytes open the next block.
                 if (BlockNo == 0 && FTxRow == Mc24Row) Window.ShowAnhalten();
                 FOutOfStep = true;
-                DataFile.Write(Header, 2);
+                Store(Header, 2);
                 Count = 2;
                 ++BlockNo;
                 ++FBlocksBegun;
@@ -251,7 +264,7 @@ void TTransferEngine::TakeRestOfUnit(std::uint16_t Rest) {
         static_cast<std::uint16_t>(std::min<std::size_t>(Rest, TransferBuffer.size()));
     Take(TransferBuffer.data(), First);
     ExtractModelName(Row(), std::span<const std::uint8_t>(TransferBuffer.data(), First), Count);
-    DataFile.Write(TransferBuffer.data(), First);
+    Store(TransferBuffer.data(), First);
     TakeToFile(Rest - First);
 }
 
@@ -282,9 +295,18 @@ void TTransferEngine::TakeToFile(std::size_t Size) {
         const auto Piece =
             static_cast<std::uint16_t>(std::min<std::size_t>(Size, TransferBuffer.size()));
         Take(TransferBuffer.data(), Piece);
-        DataFile.Write(TransferBuffer.data(), Piece);
+        Store(TransferBuffer.data(), Piece);
         Size -= Piece;
     }
+}
+
+void TTransferEngine::Store(const void* Bytes, std::size_t Size) {
+    if (!FIntoMemory) {
+        DataFile.Write(Bytes, Size);
+        return;
+    }
+    const auto* First = static_cast<const std::uint8_t*>(Bytes);
+    FReceived.insert(FReceived.end(), First, First + Size);
 }
 
 std::uint32_t TTransferEngine::UnitDone() {
@@ -340,7 +362,7 @@ void TTransferEngine::Complete() {
         try {
             if (Sending) {
                 DataFile.Close();
-            } else {
+            } else if (!FIntoMemory) {
                 KeepReceivedFiles();
             }
         } catch (...) {
@@ -348,9 +370,10 @@ void TTransferEngine::Complete() {
             FOutcome = toFailed;
         }
         // The transfer is over even when its file could not be finished; the error is raised
-        // once, and no success is reported.
+        // once, and no success is reported. A receive into memory has no outcome of its own:
+        // the face compares and tells.
         Window.InstallIdleHandler(ihMonitorIdle);
-        if (!Failure) Window.ShowInformation(Message);
+        if (!Failure && !FIntoMemory) Window.ShowInformation(Message);
         ResetProgress();
         if (Failure) std::rethrow_exception(Failure);
     } catch (...) {
@@ -376,7 +399,7 @@ void TTransferEngine::AbortBtnClick() {
     // never touched.
     DataFile.Close();
     DescriptionFile.Close();
-    if (Receiving) Window.ShowInformation(CancelledMessage);
+    if (Receiving && !FIntoMemory) Window.ShowInformation(CancelledMessage);
 }
 
 void TTransferEngine::anhaltenClick() {
@@ -384,7 +407,9 @@ void TTransferEngine::anhaltenClick() {
     if (Active) Finish(toStopped);
     Window.InstallIdleHandler(ihMonitorIdle);
     Window.ShowPage(npButtons);
-    if (!Active) {
+    // A receive into memory keeps nothing: stopping it is cancelling it.
+    if (!Active || FIntoMemory) {
+        if (Active) FOutcome = toCancelled;
         DataFile.Close();
         DescriptionFile.Close();
         return;

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "transfer/DataFile.h"
 #include "transfer/TransferBuffer.h"
@@ -71,6 +72,10 @@ public:
     // at the unit after SkipUnits units.
     void PrepareSend(const std::filesystem::path& FileName, std::uint16_t UnitSize,
                      bool AllModelsMode, bool FromChooserMode, std::size_t SkipUnits = 0);
+    // Receive side into memory: one plain unit of UnitSize bytes that no file takes, for a
+    // verify that compares what the transmitter sends back with the backup. At the end nothing
+    // is shown but the page (the chooser's with BackToChooser); the face tells the result.
+    void PrepareReceiveInMemory(std::uint16_t UnitSize, bool BackToChooser);
     // The file halves of the above, for flows that set the fields themselves.
     void CreateDataFile(const std::filesystem::path& FileName);
     // Writes the description of the save to come beside its data file FileName; it replaces
@@ -114,6 +119,10 @@ public:
     // the next early piece; 0 when input does not matter (sending, no transfer running).
     std::uint32_t InputWanted() const;
 
+    // What a receive into memory has taken so far; the whole unit once it completed.
+    const std::vector<std::uint8_t>& Received() const { return FReceived; }
+    bool IntoMemory() const { return FIntoMemory; }
+
     bool Running() const { return FState != tsIdle; }
     bool Halted() const { return FState == tsHalted; }
     TTransferOutcome Outcome() const { return FOutcome; }
@@ -149,6 +158,8 @@ private:
     // ReadBlock, counting what this transfer took.
     void Take(void* Buffer, std::uint16_t Size);
     void TakeToFile(std::size_t Size);
+    // Appends received bytes to the data file, or to memory for a verify.
+    void Store(const void* Bytes, std::size_t Size);
     void TakeRestOfUnit(std::uint16_t Rest);
     void LoadPiece();
     void ResetProgress();
@@ -163,6 +174,8 @@ private:
     std::uint64_t FTaken = 0;
     bool FOutOfStep = false;
     bool FDataKept = false;
+    bool FIntoMemory = false;
+    std::vector<std::uint8_t> FReceived;
     std::uint32_t FBlocksBegun = 0; // with or without their header
     TTransferOutcome FOutcome = toNone;
     // Changes whenever a transfer starts or ends, so that a step resuming after Pause can tell

@@ -32,6 +32,10 @@ public:
     // its step. The hint to show now; empty for none.
     std::string Hint(std::uint64_t Moved, bool OutOfStep, TClock::time_point Now);
 
+    // As the last Hint saw it: the bytes moved, and when they last changed.
+    std::uint64_t Moved() const { return FMoved; }
+    TClock::time_point LastMove() const { return FLastMove; }
+
 private:
     bool FSending = false;
     std::string FPortName;

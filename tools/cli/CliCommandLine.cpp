@@ -30,6 +30,7 @@ enum TOption : unsigned {
     opBaud = 1u << 5,
     opYes = 1u << 6,
     opJson = 1u << 7,
+    opVerify = 1u << 8,
 };
 
 unsigned AllowedOptions(TCliAction Action) {
@@ -39,7 +40,7 @@ unsigned AllowedOptions(TCliAction Action) {
     case caSave:
         return opType | opPort | opAll | opDescription | opBaud;
     case caRestore:
-        return opType | opPort | opAll | opModel | opYes | opBaud;
+        return opType | opPort | opAll | opModel | opYes | opBaud | opVerify;
     case caList:
         return opType | opJson;
     case caDiff:
@@ -225,6 +226,9 @@ TCliCommand ParseCliCommand(std::span<const std::string_view> Args) {
         } else if (Text == "--yes" || Text == "-y") {
             Flag(opYes);
             Command.Yes = true;
+        } else if (Text == "--verify") {
+            Flag(opVerify);
+            Command.Verify = true;
         } else if (Text == "--json") {
             Flag(opJson);
             Command.Json = true;
@@ -243,7 +247,8 @@ TCliCommand ParseCliCommand(std::span<const std::string_view> Args) {
             {opDescription, "--description"},
             {opBaud, "--baud"},
             {opYes, "--yes"},
-            {opJson, "--json"}};
+            {opJson, "--json"},
+            {opVerify, "--verify"}};
         for (const auto& [Option, Name] : Names)
             if ((Stray & Option) != 0)
                 throw ECliUsage(CliCommandName(Command.Action) + " takes no " + Name);
@@ -275,7 +280,9 @@ std::string CliUsage(TCliAction Action) {
                "  --all               all models (the MC-18 types: the whole memory)\n"
                "  --description TEXT  the description; without it an existing FILE.dsc stays\n";
     case caRestore:
-        return "Usage: vaultix-cli restore --type T --port P [--model N | --all] [--yes] FILE\n"
+        return "Usage: vaultix-cli restore --type T --port P [--model N | --all] [--yes] "
+               "[--verify]\n"
+               "                           FILE\n"
                "\n"
                "Sends the first model of FILE to the transmitter, or with --model N the N-th\n"
                "model (counting from 1) of an all-models file. Asks you to ready the\n"
@@ -283,7 +290,12 @@ std::string CliUsage(TCliAction Action) {
                "\n"
                "  --model N   the model to send from an all-models file (see vaultix-cli list)\n"
                "  --all       the MC-18 types: send the whole memory image\n"
-               "  --yes       do not ask; the transmitter is waiting already\n";
+               "  --yes       do not ask; the transmitter is waiting already\n"
+               "  --verify    after the restore, let the transmitter send the model back (as\n"
+               "              for a save) and compare it byte for byte with FILE; nothing is\n"
+               "              written. Exit status 0 when identical, 1 when it differs or\n"
+               "              nothing came back (the wait ends after 60 s without a byte, or\n"
+               "              5 s without one once the model comes)\n";
     case caList:
         return "Usage: vaultix-cli list --type T [--json] FILE\n"
                "\n"
@@ -318,7 +330,7 @@ std::string CliUsage(TCliAction Action) {
            "  ports   [--json]                       the serial ports and their devices\n"
            "  save    --type T --port P [--all] [--description TEXT] FILE\n"
            "                                         save a backup from the transmitter\n"
-           "  restore --type T --port P [--model N | --all] [--yes] FILE\n"
+           "  restore --type T --port P [--model N | --all] [--yes] [--verify] FILE\n"
            "                                         send a backup to the transmitter\n"
            "  list    --type T [--json] FILE         the models in a backup\n"
            "  diff    --type T FILE_A FILE_B         compare two backups model by model\n"

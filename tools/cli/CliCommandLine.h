@@ -49,6 +49,7 @@ struct TCliCommand {
     std::optional<std::string> Description;
     std::optional<std::uint32_t> Baud; // the test type only
     bool Yes = false;                  // restore without asking first
+    bool Verify = false;               // restore: compare what the transmitter sends back
     bool Json = false;
     std::vector<std::string> Files;
 };

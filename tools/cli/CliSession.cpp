@@ -63,6 +63,11 @@ TCliExit TCliSession::Run() {
         }
         Stop(std::nullopt);
     });
+    // A session runs a restore and then its verify: each run starts afresh.
+    FEnded = false;
+    FCancelled = false;
+    FFailure.reset();
+    FWindow.ResumePumping();
     FDriver.Begin(FCommand.Port);
     FIdle.SetIdleHandler([this](bool& Done) { Step(Done); });
     if (FSignals.Requested()) {
@@ -98,8 +103,23 @@ void TCliSession::Step(bool& Done) {
     try {
         // The idle heartbeat keeps the progress and the hints going while nothing moves.
         FDriver.Step(Done);
+        if (FDriver.Verifying() && FEngine.Running()) EndSilentVerify();
     } catch (const std::exception& Error) {
         Stop(OneLine(Error.what()));
+    }
+}
+
+void TCliSession::EndSilentVerify() {
+    const transfer::TTransferWatch& Watch = FDriver.Watch();
+    const auto Silent = TCliClock::now() - Watch.LastMove();
+    if (Watch.Moved() == 0) {
+        if (Silent >= VerifyFirstByteLimit)
+            Stop("Nothing came from the transmitter for " +
+                 std::to_string(VerifyFirstByteLimit.count()) + " s.");
+    } else if (Silent >= VerifyGapLimit) {
+        Stop("The transmitter stopped sending after " + std::to_string(Watch.Moved()) + " of " +
+             std::to_string(FEngine.TransferSize) + " bytes (nothing for " +
+             std::to_string(VerifyGapLimit.count()) + " s).");
     }
 }
 
@@ -157,8 +177,27 @@ std::string TCliSession::FilesLeftText() const {
     return "Nothing was saved.";
 }
 
+TCliExit TCliSession::ReportVerify() {
+    if (FEngine.Outcome() == transfer::toCompleted && !FFailure && !FCancelled) {
+        const transfer::TVerifyResult Result = FDriver.VerifyResult();
+        std::fputs((WithNewlines(FDriver.VerifyText()) + "\n").c_str(), stdout);
+        std::fflush(stdout);
+        return Result.Identical() ? ceSuccess : ceFailed;
+    }
+    if (FCancelled) {
+        PrintError(transfer::VerifyCancelledMessage);
+        return ceFailed;
+    }
+    std::string Failure = FFailure ? *FFailure : std::string("The verify did not complete");
+    if (Failure.empty() || std::string_view(".!?").find(Failure.back()) == std::string_view::npos)
+        Failure += '.';
+    PrintError(Failure + " " + transfer::NothingVerifiedText);
+    return ceFailed;
+}
+
 TCliExit TCliSession::Report() {
     FProgress.Finish();
+    if (FDriver.Verifying()) return ReportVerify();
     if (FEngine.Outcome() == transfer::toCompleted && !FFailure && !FCancelled) {
         const std::string Message = FWindow.Messages().empty() ? "" : FWindow.Messages().back();
         std::fputs((WithNewlines(Message) + "\n").c_str(), stdout);

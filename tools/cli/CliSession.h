@@ -48,6 +48,11 @@ public:
     // far end of the line gets afterwards before the port closes.
     static constexpr std::chrono::seconds OutputDrainLimit{3};
     static constexpr std::chrono::milliseconds FarEndGrace{200};
+    // A verify waits for the transmitter's send-back this long for its first byte, and this
+    // long for the next one once it comes; then nothing is verified. A transmitter sends a
+    // model without pauses, so a gap means the line was cut or the sending stopped.
+    static constexpr std::chrono::seconds VerifyFirstByteLimit{60};
+    static constexpr std::chrono::seconds VerifyGapLimit{5};
 
     void TransferMoved(const transfer::TTransferProgress& Progress,
                        const std::string& Hint) override;
@@ -56,12 +61,15 @@ public:
 
 private:
     void Step(bool& Done);
+    // Ends a verify whose send-back stays silent beyond its limit.
+    void EndSilentVerify();
     void LetOutputReachTheLine();
     void ShowHint(const std::string& Hint, TCliClock::time_point Now);
     // Ends the transfer the way Cancel does: by the user, or for Reason.
     void Stop(std::optional<std::string> Reason);
     void EndLoop();
     TCliExit Report();
+    TCliExit ReportVerify();
     // What becomes of the files of the transfer when it did not complete.
     std::string FilesLeftText() const;
 

@@ -9,6 +9,7 @@
 #include "transfer/DataFile.h"
 #include "transfer/DescriptionFile.h"
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 
@@ -93,18 +94,31 @@ TCliExit RestoreBackup(const TCliCommand& Command) {
             return ceFailed;
         }
     }
+    transfer::TTransferPlan Plan;
+    Plan.Sending = true;
+    Plan.File = Name;
+    Plan.UnitSize = Unit;
+    Plan.AllModels = Picked;
+    Plan.FromChooser = Picked;
+    Plan.SkipUnits = Skip;
     try {
-        transfer::TTransferPlan Plan;
-        Plan.Sending = true;
-        Plan.File = Name;
-        Plan.UnitSize = Unit;
-        Plan.AllModels = Picked;
-        Plan.FromChooser = Picked;
-        Plan.SkipUnits = Skip;
         Session.Driver().Prepare(Plan);
     } catch (const platform::Exception& Error) {
         RaiseFileFailure(Name, Error);
     }
+    Session.Driver().Start();
+    const TCliExit Restored = Session.Run();
+    if (!Command.Verify || Restored != ceSuccess) return Restored;
+
+    try {
+        Session.Driver().PrepareVerify(Plan, Command.TxRow);
+    } catch (const platform::Exception& Error) {
+        RaiseFileFailure(Name, Error);
+    }
+    std::string Subject = Session.Driver().VerifySubject();
+    Subject.front() = static_cast<char>(std::tolower(static_cast<unsigned char>(Subject.front())));
+    Say("Now let your transmitter send " + Subject +
+        " back, as for a save, to verify it. (Ctrl-C cancels.)");
     Session.Driver().Start();
     return Session.Run();
 }

@@ -24,6 +24,8 @@ public:
     void Attach(transfer::TTransferEngine& Engine);
     // The session is over: a pause still running ends at once.
     void EndPumping() { FEnded = true; }
+    // Another transfer of the session begins.
+    void ResumePumping() { FEnded = false; }
     // Every information text the engine showed, oldest first (UTF-8, "\r" breaks lines).
     const std::vector<std::string>& Messages() const { return FMessages; }
 

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -229,6 +230,56 @@ TEST_F(CliTest, RestoresTheFirstModelOrAPickedOneByteForByte) {
             }
         EXPECT_EQ(Sim.BytesReceived(), 0u);
     }
+}
+
+TEST_F(CliTest, RestoreVerifyComparesWhatTheTransmitterSendsBack) {
+    const TImage All = simulator::MakeModelSeries(transfer::TxTypes[Mc22], 3, 8);
+    const fs::path File = Dir / "club.a22";
+    WriteImage(File, All);
+    const std::set<std::string> Before = Entries();
+    const auto Restore = [&](std::size_t Model, auto Change) {
+        TSimOptions Options = Quick(Mc22, TSimMode::smReceiveModels);
+        Options.Image = UnitOf(All, Model - 1, 1024);
+        Options.SendBack = true;
+        Change(Options);
+        auto Sim = std::make_unique<TTxSimulator>(Options);
+        Sim->Start();
+        TCliResult R = RunCli({"restore", "--type", "mc22", "--port", Sim->SlavePath(), "--yes",
+                               "--model", std::to_string(Model), "--verify", File});
+        return std::pair{R, std::move(Sim)};
+    };
+    {
+        auto [R, Sim] = Restore(2, [](TSimOptions&) {});
+        EXPECT_EQ(R.Status, 0) << R.Err;
+        EXPECT_NE(R.Err.find("Now let your transmitter send model 2 \"Möwe\" back"),
+                  std::string::npos)
+            << R.Err;
+        EXPECT_EQ(R.Out, "Transfer successfully completed.\nModel 2 \"Möwe\" verified:\nthe "
+                         "transmitter holds exactly the 1024 bytes of the backup.\n");
+        EXPECT_TRUE(Sim->Wait(5s)->Ok());
+    }
+    {
+        // The send-back comes with one byte changed: which model, how many bytes, where.
+        auto [R, Sim] = Restore(3, [](TSimOptions& Options) { Options.SendBackChange = 517; });
+        EXPECT_EQ(R.Status, 1) << R.Err;
+        EXPECT_NE(R.Out.find("Model 3 \"Übermut\" differs from the backup:\n1 of 1024 bytes "
+                             "differ, the first at offset 517 (0x205)."),
+                  std::string::npos)
+            << R.Out;
+    }
+    {
+        // The send-back stops after 300 bytes: after its gap the verify ends, nothing verified.
+        auto [R, Sim] =
+            Restore(1, [](TSimOptions& Options) { Options.Faults.StallAfter = 1024 + 300; });
+        EXPECT_EQ(R.Status, 1);
+        EXPECT_NE(R.Err.find("stopped sending after 300 of 1024 bytes (nothing for 5 s). Nothing "
+                             "was verified"),
+                  std::string::npos)
+            << R.Err;
+        Sim->Stop();
+    }
+    EXPECT_EQ(ReadImage(File), All);
+    EXPECT_EQ(Entries(), Before);
 }
 
 TEST_F(CliTest, FailedSavesKeepTheEarlierBackupOrSayWhatTheyWrote) {
