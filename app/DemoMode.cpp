@@ -53,7 +53,9 @@ simulator::TSimOptions TDemo::OptionsFor(TScreen& Screen) const {
     const bool WholeMemory = Engine.TransferSize == transfer::WholeMemorySize(Options.TypeRow) &&
                              Engine.TransferSize != 0;
     using simulator::TSimMode;
-    if (Engine.Sending) {
+    if (Screen.TransferDriver().Verifying()) {
+        Options.Mode = WholeMemory ? TSimMode::smSendMemory : TSimMode::smSendModel;
+    } else if (Engine.Sending) {
         Options.StartDelay = std::chrono::milliseconds(0);
         Options.Mode = WholeMemory ? TSimMode::smReceiveMemory : TSimMode::smReceiveModels;
         Options.Models = 1;
@@ -68,6 +70,12 @@ simulator::TSimOptions TDemo::OptionsFor(TScreen& Screen) const {
 
 void TDemo::BeforeTransfer(TScreen& Screen) {
     simulator::TSimOptions Wanted = OptionsFor(Screen);
+    if (Screen.TransferDriver().Verifying()) {
+        // The demonstration's transmitter holds what the restore brought it, and sends that.
+        Wanted.Image = FSimulator->Stop().Received;
+        if (Wanted.Image.size() != Screen.TransferEngine().TransferSize)
+            Wanted.Image = Screen.TransferDriver().VerifyUnit();
+    }
     if (FStarted || !SameRole(Wanted, FSimulator->Options())) {
         // A fresh simulator on a new pseudo-terminal: COM1 moves over to it.
         auto Next = MakeSimulator(std::move(Wanted));

@@ -228,9 +228,10 @@ public:
     void TransferMoved(const transfer::TTransferProgress& Progress,
                        const std::string& Hint) override;
     void TransferPortGone(const std::string& Text) override;
-    void TransferEnded() override {}
+    void TransferEnded() override;
 
     transfer::TTransferEngine& TransferEngine() { return Engine; }
+    const transfer::TTransferDriver& TransferDriver() const { return Driver; }
     // The row of TxTypes the selection stands for (the default row without a selection).
     const transfer::TTxInfo& SelectedTxType();
     transfer::TIdleHandler CurrentIdleHandler() const { return FIdleHandler; }
@@ -273,6 +274,11 @@ private:
     // COM number, read afresh.
     void DescribePorts();
     int SelectedModel() const;
+
+    // After a restore: asks whether to verify it, and when so receives the transmitter's
+    // send-back into memory and compares (ScreenVerify.cpp).
+    void OfferVerify();
+    void ShowVerifyResult();
 
     // Shows the progress text that came last, and keeps the label from being redrawn again
     // for a while: the count changes with every byte, far faster than anyone can read it.

@@ -298,7 +298,10 @@ void TScreen::TellPortGone(const std::string& Text, bool Transfer) {
         RunGuarded([this] { Port.SetOpen(false); });
     std::string Message =
         Text + "\rPlug it in again, then choose " + Name + " in the Serial Port list.";
-    if (Transfer && Engine.Sending)
+    if (Transfer && Driver.Verifying())
+        Message += std::string("\rThe verify cannot go on: click Cancel. ") +
+                   transfer::NothingVerifiedText;
+    else if (Transfer && Engine.Sending)
         Message += "\rThe transfer cannot go on: click Cancel, then start the restore again.";
     else if (Transfer)
         Message += "\rThe transfer cannot go on: click Cancel. An earlier backup of this name "

@@ -103,11 +103,16 @@ void TScreen::TransferIdle(QObject*, bool& Done) {
 }
 
 void TScreen::AbortBtnClick(QObject*) {
+    const bool Verify = Driver.Verifying() && Engine.Running();
     Driver.Cancel();
+    if (Verify) ShowInformation(transfer::VerifyCancelledMessage);
 }
 
 void TScreen::anhaltenClick(QObject*) {
+    // A verify keeps nothing: stopping it is cancelling it.
+    const bool Verify = Driver.Verifying() && Engine.Running();
     Driver.Stop();
+    if (Verify) ShowInformation(transfer::VerifyCancelledMessage);
 }
 
 void TScreen::Send40aaClick(QObject*) {

@@ -13,8 +13,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import gui_driver as g  # noqa: E402
 from gi.repository import Atspi  # noqa: E402
 from rig import Rig, case, check, main, model_bytes, read, write  # noqa: E402
-from window import (MEMO, TITLE, begin_save, enabled, frame, fully_visible, on_screen,  # noqa: E402
-                    pick_port, progress, start_window_manager, transmitter_receives,
+from window import (MEMO, TITLE, begin_save, box_text, enabled, frame, fully_visible,  # noqa: E402
+                    on_screen, pick_port, progress, start_window_manager, transmitter_receives,
                     transmitter_sends, window_titles)
 
 
@@ -170,7 +170,8 @@ def close_in_every_state():
 def restore_one_and_chooser():
     """Restore one model, then single models of an all-models file through the chooser: the
     transmitter receives exactly the chosen unit, and every chooser entry shows its number and
-    whole name."""
+    whole name. Each restore offers a verify: what the transmitter sends back is compared with
+    the backup, identical once, with one byte changed once."""
     rig = Rig()
     try:
         names = [(7, "Ascender"), (12, "Big Wing \u00c4rger"), (123, "Cub"), (0, "Delta"),
@@ -187,9 +188,18 @@ def restore_one_and_chooser():
         check(g.text_of(g.find("text", None, description=MEMO)) ==
               "No file description available.", "memo")
         g.click("OK")
-        transmitter_receives(rig, rig.path("unit0"),
-                             "Now start reception of data at your transmitter.",
-                             'Model "Ascender" successfully transferred.')
+        offer = transmitter_receives(rig, rig.path("unit0"),
+                                     "Now start reception of data at your transmitter.",
+                                     'Model "Ascender" successfully transferred.', verify=True)
+        check(offer.startswith('Verify model 7 "Ascender" in the transmitter?'), offer)
+        rig.shot("verify-offer")
+        g.answer_dialog("Yes")
+        rig.sim("--type", "MC-22", "--send-one", "--fast", "--file", rig.path("unit0"))
+        said = box_text("OK")
+        rig.shot("verify-identical")
+        check(said == 'Model 7 "Ascender" verified:\nthe transmitter holds exactly the 1024 '
+              'bytes of the backup.', said)
+        g.answer_dialog("OK")
 
         g.click("Restore all models from file.")
         g.fill_file_dialog(rig.path("club.a22"))
@@ -205,7 +215,18 @@ def restore_one_and_chooser():
         g.click("Go")
         transmitter_receives(rig, rig.path("unit1"),
                              "Now prepare your transmitter to receive one model's data.",
-                             "Transfer successfully completed.")
+                             "Transfer successfully completed.", verify=True)
+        g.answer_dialog("Yes")
+        changed = bytearray(models[1])
+        changed[100] ^= 0xFF
+        write(rig.path("changed"), bytes(changed))
+        rig.sim("--type", "MC-22", "--send-one", "--fast", "--file", rig.path("changed"))
+        said = box_text("OK")
+        rig.shot("verify-different")
+        check(said == 'Model 12 "Big Wing \u00c4rger" differs from the backup:\n1 of 1024 bytes '
+              'differ, the first at offset 100 (0x64).\nRestore it again, then verify once more.',
+              said)
+        g.answer_dialog("OK")
         check(g.find("push button", "Go").get_state_set().contains(Atspi.StateType.SHOWING),
               "the chooser did not come back")
         g.click("Done")

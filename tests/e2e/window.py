@@ -50,9 +50,10 @@ def fully_visible(item):
     return inside and cell.width >= len(g._name(item)) * 0.45 * cell.height
 
 
-def transmitter_receives(rig, unit, instruction, outcome):
+def transmitter_receives(rig, unit, instruction, outcome, verify=False):
     """The simulator receives a restore and checks it byte for byte against unit, while the
-    instruction and the outcome are answered."""
+    instruction and the outcome are answered; the offer to verify that follows is declined, or
+    with verify left open and returned once it shows."""
     sim = rig.sim("--type", "MC-22", "--receive", "--file", unit)
     said = g.answer_dialog("OK")
     check(said.startswith(instruction), said)
@@ -60,6 +61,17 @@ def transmitter_receives(rig, unit, instruction, outcome):
     check(said == outcome, said)
     code, out = rig.sim_done(sim)
     check(code == 0, "simulator: " + out)
+    return box_text("Yes") if verify else g.answer_dialog("No")
+
+
+def box_text(button, timeout=30):
+    """The text of the message box with that button once it shows; the box stays open."""
+    def look():
+        for w in g.windows():
+            if w.path != g._S.main_window and g.find_all("push button", button, within=w):
+                return w
+        return None
+    return "\n".join(g._window_texts(g.wait_for(look, timeout, what="a box with " + button)))
 
 
 def transmitter_sends(rig, model, outcome):

@@ -3,8 +3,8 @@
 
 #include "ScreenFixture.h"
 
-#include "tests/support/PtyPair.h"
 #include "simulator/ModelImages.h"
+#include "tests/support/PtyPair.h"
 #include "transfer/BackupFiles.h"
 #include "transfer/DescriptionFile.h"
 #include "transfer/TransferEngine.h"
@@ -168,10 +168,12 @@ TEST_F(FlowTest, RestoreOneSendsTheFirstUnitAfterTheDescriptionIsChecked) {
     EXPECT_EQ(S.DescriptionLabel->text().toStdString(), app::TScreen::RestoreDescriptionLabel);
     EXPECT_EQ(S.Description->toPlainText().toStdString(), "Two models\nof the club");
 
+    // The instruction, the outcome, and no to the offer to verify.
+    Answers = {true, true, false};
     S.ConfirmBtn->click();
     EXPECT_EQ(Messages.at(0).Text, app::TScreen::RestoreInstruction);
     ASSERT_TRUE(TransferEnded(S));
-    EXPECT_EQ(LastMessage(), "Model \"GLIDER\" successfully transferred.");
+    EXPECT_EQ(Messages.at(1).Text, "Model \"GLIDER\" successfully transferred.");
     const auto Result = Sim.Wait(Deadline);
     ASSERT_TRUE(Result.has_value());
     EXPECT_TRUE(Result->Ok()) << (Result->Errors.empty() ? "" : Result->Errors.front());
@@ -201,12 +203,14 @@ TEST_F(FlowTest, RestoreAllGoesModelByModelThroughTheChooser) {
     EXPECT_EQ(S.Selection->item(2)->text().toStdString(), "14 BOAT");
     EXPECT_EQ(TransfersStarted, 0) << "nothing is sent before a model is picked";
 
+    Answers = {true, true, false, true, true, false};
     S.Selection->item(2)->setSelected(true);
     S.SelectBtn->click();
     EXPECT_EQ(LastMessage(), app::TScreen::ChooserInstruction);
     ASSERT_TRUE(TransferEnded(S));
-    EXPECT_EQ(LastMessage(), transfer::TTransferEngine::CompletedMessage);
+    EXPECT_TRUE(Shown(transfer::TTransferEngine::CompletedMessage));
     EXPECT_EQ(S.NB1->currentIndex(), transfer::npChooseModel);
+    RunUntil([&] { return Answers.size() == 3; });
     EXPECT_EQ(S.Selection->count(), 3);
 
     S.Selection->item(0)->setSelected(true);

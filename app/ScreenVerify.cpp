@@ -1,0 +1,57 @@
+// Verifying a restore in the window: the offer after the restore's box, the transmitter's
+// send-back on the Transfer page with its progress and Cancel, and the box with the result.
+
+#include "app/ApplicationErrors.h"
+#include "app/Screen.h"
+#include "app/UserDialogs.h"
+#include "transfer/TransferVerify.h"
+#include "transfer/TxTypes.h"
+
+#include <QTimer>
+
+#include <cctype>
+
+namespace vaultix::app {
+
+void TScreen::TransferEnded() {
+    // The step that ended the transfer is still on the stack: what follows runs after it.
+    if (Driver.Verifying()) {
+        QTimer::singleShot(0, this, [this] { RunGuarded([this] { ShowVerifyResult(); }); });
+    } else if (Engine.Sending && Engine.Outcome() == transfer::toCompleted) {
+        QTimer::singleShot(0, this, [this] { RunGuarded([this] { OfferVerify(); }); });
+    }
+}
+
+void TScreen::OfferVerify() {
+    if (FTerminating || Engine.Running() || !Port.Open()) return;
+    const transfer::TTransferPlan Restored = Driver.LastPlan();
+    const int Row = TxBoxIndex();
+    const std::string Subject = transfer::RestoredSubject(
+        transfer::ReadRestoredUnit(Restored.File, Restored.UnitSize, Restored.SkipUnits), Row);
+    const bool Memory = Subject.starts_with("The ");
+    std::string Named = Subject;
+    Named.front() = static_cast<char>(std::tolower(static_cast<unsigned char>(Named.front())));
+    const std::string Question = "Verify " + Named + " in the transmitter?\rClick Yes, then let " +
+                                 "your transmitter send " + (Memory ? "its memory" : "this model") +
+                                 ", as for a save.\rIt is compared with the backup byte for "
+                                 "byte; no file is written.";
+    if (!ShowMessage(this, mkQuestion, Question)) return;
+    // The question may have waited a while: the port or the type may have changed meanwhile.
+    if (FTerminating || Engine.Running() || !Port.Open() || TxBoxIndex() != Row) return;
+    ShowPage(transfer::npTransfer);
+    try {
+        Driver.PrepareVerify(Restored, Row);
+    } catch (...) {
+        ShowPage(Restored.FromChooser ? transfer::npChooseModel : transfer::npButtons);
+        throw;
+    }
+    StartEngine();
+}
+
+void TScreen::ShowVerifyResult() {
+    if (Engine.Running()) return;
+    const transfer::TVerifyResult Result = Driver.VerifyResult();
+    ShowMessage(this, Result.Identical() ? mkInformation : mkError, Driver.VerifyText());
+}
+
+} // namespace vaultix::app
