@@ -106,6 +106,11 @@ TSimCommand ParseCommandLine(std::span<const std::string_view> Args) {
             modelsGiven = true;
         } else if (arg == "--receive-memory") {
             mode(TSimMode::smReceiveMemory);
+        } else if (arg == "--send-back") {
+            options.SendBack = true;
+            if (const auto delay = args.OptionalNumber()) options.SendBackDelay = ms(*delay);
+        } else if (arg == "--change-byte") {
+            options.SendBackChange = static_cast<std::size_t>(args.Number(arg));
         } else if (arg == "--file") {
             command.FilePath = args.Value(arg);
         } else if (arg == "--output") {
@@ -171,6 +176,8 @@ TSimCommand ParseCommandLine(std::span<const std::string_view> Args) {
         throw std::invalid_argument("--send-all needs a number of models, or --file");
     if (sending && !command.OutputPath.empty())
         throw std::invalid_argument("--output stores a restore; it needs a receive mode");
+    if (options.SendBackChange && !options.SendBack)
+        throw std::invalid_argument("--change-byte changes what --send-back sends");
     if (!sending && options.CheckGenerated && !command.FilePath.empty())
         throw std::invalid_argument("--check and --file both name the expected image");
     return command;
@@ -194,6 +201,9 @@ Modes (exactly one):
   --receive           receive a restore of one model
   --receive-all N     receive a restore of N models, one after another
   --receive-memory    receive a restore of the whole memory
+  --send-back [MS]    with a receive mode: then wait MS (default 1000) and send back what
+                      was received, as when the user sends the model to verify the restore
+  --change-byte N     ... with the byte at offset N changed
 
 Data:
   --file PATH         send this file (a whole number of units), or with a receive mode
