@@ -9,8 +9,6 @@
 
 #include <QTimer>
 
-#include <cctype>
-
 namespace vaultix::app {
 
 void TScreen::TransferEnded() {
@@ -29,9 +27,8 @@ void TScreen::OfferVerify() {
     const std::string Subject = transfer::RestoredSubject(
         transfer::ReadRestoredUnit(Restored.File, Restored.UnitSize, Restored.SkipUnits), Row);
     const bool Memory = Subject.starts_with("The ");
-    std::string Named = Subject;
-    Named.front() = static_cast<char>(std::tolower(static_cast<unsigned char>(Named.front())));
-    const std::string Question = "Verify " + Named + " in the transmitter?\rClick Yes, then let " +
+    const std::string Question = "Verify " + transfer::SubjectInSentence(Subject) +
+                                 " in the transmitter?\rClick Yes, then let " +
                                  "your transmitter send " + (Memory ? "its memory" : "this model") +
                                  ", as for a save.\rIt is compared with the backup byte for "
                                  "byte; no file is written.";

@@ -6,6 +6,7 @@
 #include "transfer/TxTypes.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace vaultix::transfer {
@@ -31,6 +32,13 @@ std::string RestoredSubject(std::span<const std::uint8_t> Unit, int TxRow) {
     while (!Number.empty() && Number.back() == ' ')
         Number.pop_back();
     return Number.empty() ? "Model \"" + Name + "\"" : "Model " + Number + " \"" + Name + "\"";
+}
+
+std::string SubjectInSentence(std::string Subject) {
+    if (!Subject.empty())
+        Subject.front() =
+            static_cast<char>(std::tolower(static_cast<unsigned char>(Subject.front())));
+    return Subject;
 }
 
 TVerifyResult CompareUnits(std::span<const std::uint8_t> Sent,

@@ -32,6 +32,9 @@ std::vector<std::uint8_t> ReadRestoredUnit(const std::filesystem::path& File,
 // memory of the first two types. UTF-8, control characters escaped.
 std::string RestoredSubject(std::span<const std::uint8_t> Unit, int TxRow);
 
+// The same inside a sentence: "model 12 "GLIDER"", "the memory image".
+std::string SubjectInSentence(std::string Subject);
+
 // Compares what came back with what was sent, byte for byte.
 TVerifyResult CompareUnits(std::span<const std::uint8_t> Sent,
                            std::span<const std::uint8_t> Received);

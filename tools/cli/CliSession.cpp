@@ -15,6 +15,18 @@
 
 namespace vaultix::cli {
 
+namespace {
+
+// A failure's words as a sentence, so that more words can follow.
+std::string Sentence(const std::optional<std::string>& Failure, const char* Otherwise) {
+    std::string Text = Failure ? *Failure : std::string(Otherwise);
+    if (Text.empty() || std::string_view(".!?").find(Text.back()) == std::string_view::npos)
+        Text += '.';
+    return Text;
+}
+
+} // namespace
+
 TCliSession::TCliSession(const TCliCommand& Command)
     : FCommand(Command), FWindow(FIdle, Command.TxRow), FProgress(stderr, ::isatty(2) != 0) {
     FServices.Install();
@@ -188,10 +200,8 @@ TCliExit TCliSession::ReportVerify() {
         PrintError(transfer::VerifyCancelledMessage);
         return ceFailed;
     }
-    std::string Failure = FFailure ? *FFailure : std::string("The verify did not complete");
-    if (Failure.empty() || std::string_view(".!?").find(Failure.back()) == std::string_view::npos)
-        Failure += '.';
-    PrintError(Failure + " " + transfer::NothingVerifiedText);
+    PrintError(Sentence(FFailure, "The verify did not complete") + " " +
+               transfer::NothingVerifiedText);
     return ceFailed;
 }
 
@@ -210,9 +220,7 @@ TCliExit TCliSession::Report() {
                                          " " + FilesLeftText());
         return ceFailed;
     }
-    std::string Failure = FFailure ? *FFailure : std::string("The transfer did not complete");
-    if (Failure.empty() || std::string_view(".!?").find(Failure.back()) == std::string_view::npos)
-        Failure += '.';
+    std::string Failure = Sentence(FFailure, "The transfer did not complete");
     if (const std::string Left = FilesLeftText(); !Left.empty()) Failure += " " + Left;
     PrintError(Failure);
     return ceFailed;

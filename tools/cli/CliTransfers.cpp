@@ -9,7 +9,6 @@
 #include "transfer/DataFile.h"
 #include "transfer/DescriptionFile.h"
 
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 
@@ -115,9 +114,8 @@ TCliExit RestoreBackup(const TCliCommand& Command) {
     } catch (const platform::Exception& Error) {
         RaiseFileFailure(Name, Error);
     }
-    std::string Subject = Session.Driver().VerifySubject();
-    Subject.front() = static_cast<char>(std::tolower(static_cast<unsigned char>(Subject.front())));
-    Say("Now let your transmitter send " + Subject +
+    Say("Now let your transmitter send " +
+        transfer::SubjectInSentence(Session.Driver().VerifySubject()) +
         " back, as for a save, to verify it. (Ctrl-C cancels.)");
     Session.Driver().Start();
     return Session.Run();
