@@ -31,7 +31,12 @@ void TScreen::DescribePorts() {
 void TScreen::TransferMoved(const transfer::TTransferProgress&, const std::string& Hint) {
     // The engine shows the figures itself; bytes that moved are seen at once, and a hint goes as
     // soon as they do.
-    const QString Text = QString::fromStdString(Hint);
+    // A verify looks like a save on this page: the line says which it is while nothing is amiss.
+    const QString Text = QString::fromStdString(
+        Hint.empty() && Driver.Verifying()
+            ? "Verifying " + transfer::SubjectInSentence(Driver.VerifySubject()) +
+                  " against the backup."
+            : Hint);
     if (HintLabel->text() != Text) HintLabel->setText(Text);
 }
 
