@@ -338,8 +338,9 @@ std::string CliUsage(TCliAction Action) {
            "  join    --type T OUT FILE...           several backups as one all-models file\n"
            "\n"
            "\"vaultix-cli COMMAND --help\" tells more. Exit status: 0 success; 1 transfer\n"
-           "failed or cancelled, files differ or a file was refused; 2 wrong command line;\n"
-           "3 the port cannot be opened.\n";
+           "failed or cancelled, files differ, a verify found a difference or could not\n"
+           "verify, or a file was refused; 2 wrong command line; 3 the port cannot be\n"
+           "opened.\n";
 }
 
 } // namespace vaultix::cli
