@@ -22,10 +22,8 @@ void TScreen::TransferEnded() {
 
 void TScreen::OfferVerify() {
     if (FTerminating || Engine.Running() || !Port.Open()) return;
-    const transfer::TTransferPlan Restored = Driver.LastPlan();
     const int Row = TxBoxIndex();
-    const std::string Subject = transfer::RestoredSubject(
-        transfer::ReadRestoredUnit(Restored.File, Restored.UnitSize, Restored.SkipUnits), Row);
+    const std::string Subject = transfer::RestoredSubject(Driver.VerifyUnit(), Row);
     const bool Memory = Subject.starts_with("The ");
     const std::string Question = "Verify " + transfer::SubjectInSentence(Subject) +
                                  " in the transmitter?\rClick Yes, then let " +
@@ -36,12 +34,7 @@ void TScreen::OfferVerify() {
     // The question may have waited a while: the port or the type may have changed meanwhile.
     if (FTerminating || Engine.Running() || !Port.Open() || TxBoxIndex() != Row) return;
     ShowPage(transfer::npTransfer);
-    try {
-        Driver.PrepareVerify(Restored, Row);
-    } catch (...) {
-        ShowPage(Restored.FromChooser ? transfer::npChooseModel : transfer::npButtons);
-        throw;
-    }
+    Driver.PrepareVerify(Row);
     StartEngine();
 }
 

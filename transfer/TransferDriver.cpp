@@ -3,6 +3,7 @@
 #include "platform/ComPortMap.h"
 #include "platform/IdleDriver.h"
 #include "platform/PortDiagnosis.h"
+#include "platform/RuntimeExceptions.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -20,7 +21,10 @@ void TTransferDriver::Prepare(const TTransferPlan& Plan) {
     FPlan = Plan;
     std::error_code Error;
     FBackupExisted = !Plan.Sending && std::filesystem::exists(Plan.File, Error);
+    FVerifyUnit.clear();
     if (Plan.Sending) {
+        // A verify compares with what this restore sends, whatever becomes of the file later.
+        FVerifyUnit = ReadRestoredUnit(Plan.File, Plan.UnitSize, Plan.SkipUnits);
         Engine.PrepareSend(Plan.File, Plan.UnitSize, Plan.AllModels, Plan.FromChooser,
                            Plan.SkipUnits);
         return;
@@ -31,14 +35,14 @@ void TTransferDriver::Prepare(const TTransferPlan& Plan) {
     Engine.PrepareReceive(Plan.File, Plan.UnitSize, Plan.AllModels);
 }
 
-void TTransferDriver::PrepareVerify(const TTransferPlan& Restored, int TxRow) {
-    FVerifying = false;
+void TTransferDriver::PrepareVerify(int TxRow) {
+    if (!FPlan.Sending || FVerifyUnit.size() != FPlan.UnitSize)
+        throw platform::Exception("There is no restore to verify.");
     FBackupExisted = false;
-    FVerifyUnit = ReadRestoredUnit(Restored.File, Restored.UnitSize, Restored.SkipUnits);
     FVerifySubject = RestoredSubject(FVerifyUnit, TxRow);
     // What the line brought before the user was told to send is not the model.
     if (Port.Open()) Port.ClearInput();
-    Engine.PrepareReceiveInMemory(Restored.UnitSize, Restored.FromChooser);
+    Engine.PrepareReceiveInMemory(FPlan.UnitSize, FPlan.FromChooser);
     FVerifying = true;
 }
 

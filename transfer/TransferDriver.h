@@ -67,11 +67,10 @@ public:
     // drops what the port holds, which arrived before the user was told to send.
     // Raises the file's error when the file cannot be used.
     void Prepare(const TTransferPlan& Plan);
-    // After the restore Restored completed, for the type in row TxRow: sets the engine up to
-    // receive what the transmitter sends back into memory, to compare it with the unit that
-    // was sent, and drops what the port holds. Nothing is written anywhere. Raises the file's
-    // error when the backup cannot be read again.
-    void PrepareVerify(const TTransferPlan& Restored, int TxRow);
+    // After the restore prepared last, for the type in row TxRow: sets the engine up to receive
+    // what the transmitter sends back into memory, to compare it with the unit that restore
+    // sent, and drops what the port holds. Nothing is written anywhere.
+    void PrepareVerify(int TxRow);
     // Starts the prepared transfer; the engine installs its idle handler, whose steps go to
     // Step.
     void Start();
@@ -90,9 +89,8 @@ public:
     // Stop-and-keep: a save keeps what arrived under the chosen name.
     void Stop();
 
-    // The plan prepared last with Prepare: after a restore, what a verify checks.
-    const TTransferPlan& LastPlan() const { return FPlan; }
-    // The unit a verify compares the send-back with.
+    // The unit the restore prepared last sends, read when it was prepared; a verify compares
+    // the send-back with it. Empty when the last transfer prepared was a save.
     const std::vector<std::uint8_t>& VerifyUnit() const { return FVerifyUnit; }
     // Whether the transfer prepared or run last is a verify.
     bool Verifying() const { return FVerifying; }

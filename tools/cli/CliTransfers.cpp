@@ -109,11 +109,7 @@ TCliExit RestoreBackup(const TCliCommand& Command) {
     const TCliExit Restored = Session.Run();
     if (!Command.Verify || Restored != ceSuccess) return Restored;
 
-    try {
-        Session.Driver().PrepareVerify(Plan, Command.TxRow);
-    } catch (const platform::Exception& Error) {
-        RaiseFileFailure(Name, Error);
-    }
+    Session.Driver().PrepareVerify(Command.TxRow);
     Say("Now let your transmitter send " +
         transfer::SubjectInSentence(Session.Driver().VerifySubject()) +
         " back, as for a save, to verify it. (Ctrl-C cancels.)");
