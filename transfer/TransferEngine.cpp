@@ -202,11 +202,17 @@ void TTransferEngine::Step() {
 }
 
 void TTransferEngine::SendStep() {
-    // One byte per step, and only into an empty output buffer: the port sets the pace.
-    if (Count >= TransferSize || Port.OutputCount() != 0) return;
+    // The port sets the pace: the output buffer is topped up to a few bytes, in one piece, so
+    // that a line whose driver reports "sent" only per transfer (a USB adapter) still carries
+    // bytes back to back. Waiting for each byte to leave cost such a line a round trip a byte.
+    if (Count >= TransferSize) return;
+    const std::uint16_t Queued = Port.OutputCount();
+    if (Queued >= SendLead) return;
     if (Count == FBufferEnd) LoadPiece();
-    Port.WriteText(std::string(1, static_cast<char>(TransferBuffer[Count - FBufferStart])));
-    ++Count;
+    const std::uint32_t Piece = std::min<std::uint32_t>(SendLead - Queued, FBufferEnd - Count);
+    const auto* First = TransferBuffer.data() + (Count - FBufferStart);
+    Port.WriteText(std::string(reinterpret_cast<const char*>(First), Piece));
+    Count += static_cast<std::uint16_t>(Piece);
 }
 
 // Loads the next part of the unit: all of it, or for a unit larger than the buffer as much as
@@ -310,7 +316,7 @@ void TTransferEngine::Store(const void* Bytes, std::size_t Size) {
 }
 
 std::uint32_t TTransferEngine::UnitDone() {
-    // One byte at a time goes to the port, and only once the one before has left.
+    // Bytes handed to the port; at most SendLead of them have not left yet.
     if (Sending) return Count;
     const std::uint32_t Missing = TransferSize - std::min(Count, TransferSize);
     const std::uint32_t Waiting =

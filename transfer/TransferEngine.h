@@ -62,6 +62,9 @@ public:
 
     static constexpr std::uint16_t AcknowledgeDelay = 700; // milliseconds
     static constexpr std::uint16_t EarlyTake = 5120;       // bytes taken before a unit is whole
+    // Bytes a send keeps queued ahead of the line: about 30 ms at the transmitters' speeds, so
+    // the driver has the next byte when one has left, and Cancel stops the line at once.
+    static constexpr std::uint16_t SendLead = 12;
 
     // Receive side: sets the fields for a receive of units of UnitSize bytes (block protocol
     // with AllModelsMode) and starts new content for FileName. FileName itself is replaced
