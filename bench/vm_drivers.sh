@@ -20,10 +20,11 @@
 #   cdc_acm   714 706 706 707         2604-4788 ms (command; dummy_hcd completes a transfer per
 #                                     4 ms tick, and a restore sent one byte per transfer)
 # With the restore keeping a few bytes queued ahead of the line (three runs of vm.drivers, load
-# 4-6 on 2 cores; restore / command / bytes, ms):
-#   ftdi_sio  RESTORE_FTDI
-#   8250      RESTORE_8250
-#   cdc_acm   RESTORE_ACM   (the build before: 5644 / 7221 / 5662)
+# 2-4 on 2 cores; acknowledgements ftdi_sio 704-717, 8250 709-723, cdc_acm 706-733 ms; restore /
+# command / bytes, ms):
+#   ftdi_sio  681-1088 / 1958-2600 / 304-423
+#   8250      641-1063 / 1518-3422 / 196-310
+#   cdc_acm   770-1441 / 1835-3098 / 343-793 (the build before: 5644 / 7221 / 5662)
 #   FTDI pulled mid-save to the gone-away words: 70-84 ms
 #   FTDI USB control requests/s   idle, port open   during a save
 #     this build                  0.0               1.0-1.3
