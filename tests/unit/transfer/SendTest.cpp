@@ -26,8 +26,8 @@ TEST_F(Send, KeepsAFewBytesAheadOfTheLineAndCompletesOnlyWhenDrained) {
     // As bytes leave the line, each step tops the queue up to the lead and never beyond it.
     for (std::uint16_t Left = 1; Port.Sent.size() < Model.size(); Left = Left % 7 + 1) {
         Port.Pending -= std::min(Port.Pending, Left);
-        const std::size_t Unsent = Model.size() - Port.Sent.size();
-        const std::size_t Expected = std::min<std::size_t>(Lead, Port.Pending + Unsent);
+        const std::size_t Expected =
+            std::min<std::size_t>(Lead, Port.Pending + Model.size() - Port.Sent.size());
         Step();
         ASSERT_EQ(Port.Pending, Expected);
     }
