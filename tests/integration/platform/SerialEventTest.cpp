@@ -161,8 +161,7 @@ TEST_F(SerialEvents, ReleaseBeforeTheWaitIsNotLost) {
 }
 
 TEST_F(SerialEvents, OnlyOneWaiterAtATime) {
-    // Two waits on their own threads: whichever comes second is turned away at once and the
-    // first waits on, in whatever order a loaded machine starts them.
+    // Of two waits, whichever a loaded machine starts second is turned away; the first waits on.
     TBackgroundWait one(*Device), other(*Device);
     for (int i = 0; i < 5000 && !one.ReturnsWithin(1ms) && !other.ReturnsWithin(1ms); ++i)
         continue;

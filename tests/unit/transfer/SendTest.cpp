@@ -16,18 +16,16 @@ TEST_F(Send, KeepsAFewBytesAheadOfTheLineAndCompletesOnlyWhenDrained) {
     WriteAll(File, Model);
     Engine.PrepareSend(File, 1024, false, false);
     Engine.Start();
-    constexpr std::uint16_t Lead = TTransferEngine::SendLead;
 
     Step();
-    ASSERT_EQ(Port.Sent.size(), Lead) << "the first step fills the lead in one piece";
-    EXPECT_EQ(Port.WriteTextCalls, 1);
     Step(); // nothing has left yet: nothing more goes out
-    ASSERT_EQ(Port.Sent.size(), Lead);
+    ASSERT_EQ(Port.Sent.size(), TTransferEngine::SendLead);
+    EXPECT_EQ(Port.WriteTextCalls, 1) << "the lead goes to the port in one piece";
     // As bytes leave the line, each step tops the queue up to the lead and never beyond it.
     for (std::uint16_t Left = 1; Port.Sent.size() < Model.size(); Left = Left % 7 + 1) {
         Port.Pending -= std::min(Port.Pending, Left);
-        const std::size_t Expected =
-            std::min<std::size_t>(Lead, Port.Pending + Model.size() - Port.Sent.size());
+        const std::size_t Expected = std::min<std::size_t>(
+            TTransferEngine::SendLead, Port.Pending + Model.size() - Port.Sent.size());
         Step();
         ASSERT_EQ(Port.Pending, Expected);
     }
