@@ -24,6 +24,8 @@
 #   ftdi_sio  681-1088 / 1958-2600 / 304-423
 #   8250      641-1063 / 1518-3422 / 196-310
 #   cdc_acm   770-1441 / 1835-3098 / 343-793 (the build before: 5644 / 7221 / 5662)
+# Three more runs at load 1-2: restore ftdi_sio 470-478, 8250 386-435, cdc_acm 410-984 ms;
+# acknowledgements 705-724 ms. The build before, cdc_acm alone: 1987, 2229, 4676, 5644 ms.
 #   FTDI pulled mid-save to the gone-away words: 70-84 ms
 #   FTDI USB control requests/s   idle, port open   during a save
 #     this build                  0.0               1.0-1.3
