@@ -15,7 +15,7 @@ public:
 
     // Bytes received and not yet taken; 0 while the port is closed.
     virtual std::uint16_t InputCount() = 0;
-    // Bytes queued and not yet handed to the device; 0 while the port is closed.
+    // Bytes queued and not yet sent; 0 while the port is closed.
     virtual std::uint16_t OutputCount() = 0;
     // Takes exactly Count waiting bytes, oldest first. With fewer waiting it takes nothing and
     // raises.

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,12 +19,8 @@ inline std::string ReadWholeFile(const std::filesystem::path& Path) {
 }
 
 inline std::string Golden(const std::string& Name) {
-    std::filesystem::path dir;
-    if (const char* source = std::getenv("VAULTIX_SOURCE_DIR"); source != nullptr && *source)
-        dir = std::filesystem::path(source) / "tests" / "unit" / "trace" / "golden";
-    else
-        dir = std::filesystem::path(__FILE__).parent_path() / "golden";
-    return ReadWholeFile(dir / Name);
+    return ReadWholeFile(std::filesystem::path(VAULTIX_SOURCE_DIR) / "tests" / "unit" / "trace" /
+                         "golden" / Name);
 }
 
 class TFileTest : public ::testing::Test {
