@@ -203,6 +203,15 @@ class Guest:
         except OSError:
             return ""
 
+    def ended(self):
+        """Whether QEMU itself has ended (crashed, or was ended from outside)."""
+        return self.proc is not None and self.proc.poll() is not None
+
+    def exit_text(self):
+        status = self.proc.poll() if self.proc else None
+        how = ("signal %d" % -status) if status is not None and status < 0 else "status %s" % status
+        return "QEMU ended with %s %s" % (how, self._qemu_log().strip()[-300:])
+
     def stop(self):
         for line in (getattr(self, "ftdi", None), getattr(self, "uart", None)):
             if line:
